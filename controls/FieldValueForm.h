@@ -1,0 +1,55 @@
+#pragma once
+#include <QDialog>
+
+#include "designer/LarkspanTypes.h"
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStackedWidget;
+class QWidget;
+class TZOVNumberEdit;
+
+// The modal dialog through which one field's condition is entered: up to two
+// comparisons joined by a link operator, or the request to clear it. One of
+// four pages by data type: AsDate, AsInteger, AsString, AsFloat.
+class TFFieldValue : public QDialog {
+    Q_OBJECT
+public:
+    TFFieldValue(QWidget* owner, const QString& fieldDisplayName, TFieldType dataType);
+
+    void SetValues(int strLength, TFieldBoolOperators mainBool, TFieldBoolOperators boolBetweenFields,
+                   const TFieldValueExpression& lowValue, const TFieldValueExpression& highValue);
+    void GetValues(TFieldBoolOperators& mainBool, TFieldBoolOperators& boolBetweenFields,
+                   TFieldValueExpression& lowValue, TFieldValueExpression& highValue,
+                   bool& clearValues);
+    void FillOperators(QComboBox* box);
+    void FillLinkOperators(QComboBox* box);
+
+    TFieldType DataType() const { return FDataType; }
+
+    // Controls, named as on the form (object names equal these).
+    QLabel* MainLabel = nullptr;
+    QStackedWidget* Notebook1 = nullptr;
+    QCheckBox* CBClearValues = nullptr;
+    QPushButton* BitBtn1 = nullptr;   // OK
+    QPushButton* BitBtn2 = nullptr;   // Cancel
+    QLabel *StringFieldName1 = nullptr, *StringFieldName2 = nullptr;
+    QComboBox *StringOperator1 = nullptr, *StringOperator2 = nullptr, *StringBoolBetWeenFields = nullptr;
+    QLineEdit *StringValue1 = nullptr, *StringValue2 = nullptr;
+    QLabel *IntegerFieldName1 = nullptr, *IntegerFieldName2 = nullptr;
+    QComboBox *IntegerOperator1 = nullptr, *IntegerOperator2 = nullptr, *IntegerBoolBetWeenFields = nullptr;
+    QLineEdit *IntegerValue1 = nullptr, *IntegerValue2 = nullptr;
+    QLabel *FloatFieldName1 = nullptr, *FloatFieldName2 = nullptr;
+    QComboBox *FloatOperator1 = nullptr, *FloatOperator2 = nullptr, *FloatBoolBetweenFields = nullptr;
+    TZOVNumberEdit *FloatValue1 = nullptr, *FloatValue2 = nullptr;
+    QLabel *DateFieldName1 = nullptr, *DateFieldName2 = nullptr;
+    QComboBox *DateOperator1 = nullptr, *DateOperator2 = nullptr, *DateBoolBetweenFields = nullptr;
+    QDateEdit *DateValue1 = nullptr, *DateValue2 = nullptr;
+
+private:
+    TFieldType FDataType;
+};

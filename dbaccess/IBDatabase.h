@@ -1,0 +1,75 @@
+#pragma once
+#include <QObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "dbaccess/FieldTypes.h"
+
+class TIBTransaction;
+class TIBQuery;
+
+// One connection to one database, over the client library's isc_ functions.
+class TIBDatabase : public QObject {
+    Q_OBJECT
+public:
+    explicit TIBDatabase(QObject* owner = nullptr);
+    ~TIBDatabase() override;   // disconnects, ignoring errors; detaches queries and transactions
+
+    QString DatabaseName() const { return FDatabaseName; }
+    void SetDatabaseName(const QString& name);   // "Cannot perform operation -- DB is currently open"
+
+    // Connection parameters, one "name=value" per line: user_name, password,
+    // lc_ctype, sql_role_name (a leading isc_dpb_ is allowed).
+    const QStringList& Params() const { return FParams; }
+    void SetParams(const QStringList& params) { FParams = params; }
+
+    bool LoginPrompt() const { return FLoginPrompt; }
+    void SetLoginPrompt(bool value) { FLoginPrompt = value; }
+    TIBTransaction* DefaultTransaction() const { return FDefaultTransaction; }
+    void SetDefaultTransaction(TIBTransaction* transaction);
+    int IdleTimer() const { return FIdleTimer; }
+    void SetIdleTimer(int ms) { FIdleTimer = ms; }
+    int SQLDialect() const { return FSQLDialect; }
+    void SetSQLDialect(int dialect);             // "SQL Dialect Invalid"
+    int DBSQLDialect() const { return FDBSQLDialect; }
+
+    bool Connected() const;
+    void SetConnected(bool value);
+
+    // The connection character set named by lc_ctype (empty: none).
+    QString CharacterSet() const { return FCharacterSet; }
+
+    // Statements this session has executed since it was created, counted
+    // at execute; StatementExecuted is emitted with the text sent.
+    quint64 ExecutedStatementCount() const { return FExecutedStatements; }
+
+signals:
+    void StatementExecuted(const QString& sql);
+
+public:
+    // ---- used inside the access layer ----
+    void* HandlePtr();   // isc_db_handle*
+    void RegisterTransaction(TIBTransaction* t);
+    void UnregisterTransaction(TIBTransaction* t);
+    void RegisterQuery(TIBQuery* q);
+    void UnregisterQuery(TIBQuery* q);
+    void NoteStatementExecuted(const QString& sql);
+
+private:
+    void Connect();
+    void Disconnect(bool destroying);
+
+    QString FDatabaseName;
+    QStringList FParams;
+    bool FLoginPrompt = true;
+    TIBTransaction* FDefaultTransaction = nullptr;
+    int FIdleTimer = 0;
+    int FSQLDialect = 1;
+    int FDBSQLDialect = 1;
+    QString FCharacterSet;
+    quint64 FExecutedStatements = 0;
+    unsigned int FHandle = 0;   // isc_db_handle
+    QList<TIBTransaction*> FTransactions;
+    QList<TIBQuery*> FQueries;
+};

@@ -1,0 +1,47 @@
+#pragma once
+#include <QObject>
+#include <QList>
+#include <QStringList>
+
+#include "dbaccess/FieldTypes.h"
+
+class TIBDatabase;
+class TIBQuery;
+
+// One unit of work. Transactions start implicitly when a query on them is
+// prepared or opened, and end by the own-start rule or at disconnect.
+class TIBTransaction : public QObject {
+    Q_OBJECT
+public:
+    explicit TIBTransaction(QObject* owner = nullptr);
+    ~TIBTransaction() override;
+
+    TIBDatabase* DefaultDatabase() const { return FDefaultDatabase; }
+    void SetDefaultDatabase(TIBDatabase* db);
+
+    bool Active() const { return FHandle != 0; }
+    TTransactionAction DefaultAction() const { return FDefaultAction; }
+    void SetDefaultAction(TTransactionAction action) { FDefaultAction = action; }
+    const QStringList& Params() const { return FParams; }
+    void SetParams(const QStringList& params) { FParams = params; }
+
+    void StartTransaction();   // isc_start_multiple over the attached session
+    void Commit();             // closes its open queries first
+    void Rollback();           // closes its open queries first
+
+    // ---- used inside the access layer ----
+    void* HandlePtr();         // isc_tr_handle*
+    void RegisterQuery(TIBQuery* q);
+    void UnregisterQuery(TIBQuery* q);
+    const QList<TIBQuery*>& Queries() const { return FQueries; }
+    void DatabaseDestroyed();  // the session went away: drop it
+
+private:
+    void EndQueries();
+
+    TIBDatabase* FDefaultDatabase = nullptr;
+    TTransactionAction FDefaultAction = TACommit;
+    QStringList FParams;
+    unsigned int FHandle = 0;   // isc_tr_handle
+    QList<TIBQuery*> FQueries;
+};

@@ -1,0 +1,182 @@
+#pragma once
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+
+#include "dbaccess/IBDatabase.h"
+#include "designer/LarkspanTypes.h"
+
+class QIODevice;
+class QTreeWidgetItem;
+class TIBQuery;
+class TIBTransaction;
+class TIniFile;
+class TRegistry;
+
+// The value-required event: the application supplies one field's condition.
+// MainBool and BoolBetweenFields refer to the field's own bytes; the two
+// value records are copies that the designer reads back afterwards.
+using TOnFieldValueRequired = std::function<void(
+    QObject* Sender, const QString& Table, const QString& FieldName,
+    const QString& FieldDisplayName, TFieldType DataType, int StrLength,
+    TFieldBoolOperators& MainBool, TFieldBoolOperators& BoolBetweenFields,
+    TFieldValueExpression& FieldLowValue, TFieldValueExpression& FieldHighValue,
+    bool& ClearValues)>;
+
+// Callback of EnumQueries: an entry's index in the query file and its name.
+using TEnumQueriesCallback = std::function<void(int Index, const QString& Name)>;
+
+// The visual query designer: reads a database's system tables, shows a tree
+// of tables around a main table in TreeView and the selected table's fields
+// in ListView, asks for condition values through OnFieldValueRequired, and
+// writes one parameterised SELECT into a query.
+class TLarkspan : public QObject {
+    Q_OBJECT
+public:
+    explicit TLarkspan(QObject* owner = nullptr);
+    ~TLarkspan() override;
+
+    // ---- properties ----
+    const QString& TableName() const { return FTableName; }
+    void SetTableName(const QString& value);
+    const QString& DetailTableName() const { return FDetailTableName; }
+    void SetDetailTableName(const QString& value);
+    QTreeWidget* TreeView() const { return FTreeView; }
+    void SetTreeView(QTreeWidget* value);
+    QTreeWidget* ListView() const { return FListView; }
+    void SetListView(QTreeWidget* value);
+    TIBDatabase* IBDataBase() const { return FIBDataBase; }
+    void SetIBDataBase(TIBDatabase* value);
+    const QString& DisplayNameSource() const { return FDisplayNameSource; }
+    void SetDisplayNameSource(const QString& value);
+    TDisplayNameSourceType DisplayNameSourceType() const { return FDisplayNameSourceType; }
+    void SetDisplayNameSourceType(TDisplayNameSourceType value);
+    bool AutoSetupListView() const { return FAutoSetupListView; }
+    void SetAutoSetupListView(bool value) { FAutoSetupListView = value; }
+    bool UsePermanentCache() const { return FUsePermanentCache; }
+    void SetUsePermanentCache(bool value) { FUsePermanentCache = value; }
+    const QString& PermanentCacheDir() const { return FPermanentCacheDir; }
+    void SetPermanentCacheDir(const QString& value);   // adds "/" unless it ends in "/" or "\"
+    const QStringList& IncludeFields() const { return FIncludeFields; }
+    void SetIncludeFields(const QStringList& value);
+    bool ViewGenerated() const { return FViewGenerated; }
+    TOnFieldValueRequired OnFieldValueRequired;
+
+    // Design-time state: no handlers are installed on the controls.
+    bool Designing() const { return FDesigning; }
+    void SetDesigning(bool value) { FDesigning = value; }
+
+    // ---- model and generated state (read by the application and tests) ----
+    TLKTables& Tables() { return FTables; }
+    const QList<QPair<QString, TLKTable*>>& UsedTables() const { return FUsedTables; }
+    const QList<QPair<QString, TLKField*>>& ParamList() const { return FParamList; }
+    const QStringList& SelectList() const { return FSelectList; }
+    const QStringList& WhereList() const { return FWhereList; }
+    const QString& SQLText() const { return FSQLText; }
+    bool FillingList() const { return FFillingList; }
+
+    // ---- schema discovery and view generation ----
+    void GenerateView();
+    void ClearView();
+    void LoadTableFields(TLKTable* table);
+    void GetIndexFields(const QString& indexName, QStringList& list);
+    QString TablePathList(int tableNo);
+    void AddReferencedTables(const QString& tableName, int tableNo, QTreeWidgetItem* node);
+    void MarkQueryTables();
+    bool MarkTableNode(QTreeWidgetItem* node);
+    void AddJoinTable(TLKTable* table);
+    int SelectedFieldCount(TLKTable* table) const;
+
+    // ---- SQL generation and binding ----
+    bool BuildQuery(TIBQuery* query);
+    QString GenerateSQL();
+    QString IncludeFieldsText() const;
+
+    // ---- field list and value entry ----
+    void SetupListView();
+    void FillFieldList(TLKTable* table);
+    int LoadAllFields();
+    void TreeViewChange(QTreeWidgetItem* node);
+    void ListViewChange(QTreeWidgetItem* item);
+    void ListViewDblClick();
+
+    // ---- saved queries ----
+    void SaveQuery(const QString& name);
+    void EnumQueries(const TEnumQueriesCallback& callback);
+    void LoadQuery(int index);
+    QString QueryFileName() const;   // PermanentCacheDir + TableName@DetailTableName.qry
+    static void WriteFileHeader(QIODevice& stream);
+    static bool CheckFileHeader(QIODevice& stream);
+    bool FindFreeQuerySlot(QIODevice& stream);
+    bool SeekQuery(QIODevice& stream, int index, qint32& recordCount);
+
+    // ---- view cache ----
+    QString CacheFileName() const;    // TableName@DetailTableName.lks
+    bool CacheExists() const;
+    void ReadViewFromCache();
+    void WriteViewToCache();
+
+    // ---- display names ----
+    QString TableDisplayName(const QString& tableName);
+    QString FieldDisplayInfo(const QString& tableName, const QString& fieldName, bool& visible);
+    QString FieldDisplayNameOf(const QString& tableName, const QString& fieldName);
+
+    // The designer's metadata transaction and queries.
+    TIBTransaction* MetadataTransaction() const { return FTransaction; }
+    TIBQuery* ReferenceQuery() const { return FReferenceQuery; }
+    TIBQuery* DetailQuery() const { return FDetailQuery; }
+    TIBQuery* IndexQuery() const { return FIndexQuery; }
+    TIBQuery* FieldsQuery() const { return FFieldsQuery; }
+
+private:
+    void AttachDatabase();
+    void InstallTreeViewHandlers();
+    void InstallListViewHandlers();
+    void CloseDisplaySource();
+    void OpenDisplaySource();
+
+    std::unique_ptr<TIniFile> FIniSource;          // DisplaySource while dnsIniFile
+    std::unique_ptr<TRegistry> FRegistrySource;    // DisplaySource while dnsRegistry
+    QList<QPair<QString, TLKField*>> FParamList;
+    QStringList FSelectList;
+    QList<QPair<QString, TLKTable*>> FUsedTables;
+    QStringList FWhereList;
+    QString FTableName;
+    QString FDetailTableName;
+    QPointer<QTreeWidget> FTreeView;
+    QPointer<QTreeWidget> FListView;
+    TLKTables FTables;
+    bool FFillingList = false;
+    bool FAutoSetupListView = false;
+    bool FViewGenerated = false;
+    bool FDesigning = false;
+    QPointer<TIBDatabase> FIBDataBase;
+    TIBTransaction* FTransaction = nullptr;   // owned through QObject parenting
+    TIBQuery* FReferenceQuery = nullptr;
+    TIBQuery* FDetailQuery = nullptr;
+    TIBQuery* FIndexQuery = nullptr;
+    TIBQuery* FFieldsQuery = nullptr;
+    TDisplayNameSourceType FDisplayNameSourceType = dnsNone;
+    QString FDisplayNameSource;
+    bool FUsePermanentCache = false;
+    QString FPermanentCacheDir;
+    QString FSQLText;
+    QStringList FIncludeFields;
+    QMetaObject::Connection FTreeChangeConnection;
+    QMetaObject::Connection FListChangeConnection;
+    QMetaObject::Connection FListDblClickConnection;
+};
+
+// The fixed metadata statements (lines separated by a single CR).
+namespace LarkspanSQL {
+QString FieldsQueryText();
+QString IndexQueryText();
+QString DetailQueryText();
+QString ReferenceQueryFormat();   // one "%s" for the quoted path list
+}

@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "common/TestServer.h"
+TEST(Smoke, ServerSettingsKnown) { EXPECT_FALSE(TestServer::serverAddress().isEmpty()); }
