@@ -105,6 +105,8 @@ public:
     void TreeViewChange(QTreeWidgetItem* node);
     void ListViewChange(QTreeWidgetItem* item);
     void ListViewDblClick();
+    // The field that a list item stands for (its data); none: nullptr.
+    static TLKField* FieldOfItem(const QTreeWidgetItem* item);
 
     // ---- saved queries ----
     void SaveQuery(const QString& name);
