@@ -142,9 +142,14 @@ private:
     void InstallListViewHandlers();
     void CloseDisplaySource();
     void OpenDisplaySource();
+    // One registry lookup: the string value valueName of the table's key
+    // (empty when it does not exist); with display given, also the key's
+    // "Display" flag, which must exist.
+    QString ReadRegistryName(const QString& tableName, const QString& valueName, bool* display);
 
     std::unique_ptr<TIniFile> FIniSource;          // DisplaySource while dnsIniFile
     std::unique_ptr<TRegistry> FRegistrySource;    // DisplaySource while dnsRegistry
+    bool FRegistrySourceOpen = false;              // its source key exists
     QList<QPair<QString, TLKField*>> FParamList;
     QStringList FSelectList;
     QList<QPair<QString, TLKTable*>> FUsedTables;

@@ -1,0 +1,298 @@
+// Schema discovery: the tree of tables around the main table, built from
+// the foreign keys in the system tables, and the join pass over it.
+#include "designer/Larkspan.h"
+
+#include "dbaccess/IBQuery.h"
+#include "designer/TreeNodes.h"
+
+#include <QTreeWidgetItem>
+
+namespace {
+// Closes a metadata query that an error left open, so that the designer's
+// transaction ends with it instead of staying active.
+class CloseOnError {
+public:
+    explicit CloseOnError(TIBQuery* query) : FQuery(query) {}
+    ~CloseOnError()
+    {
+        if (FDismissed || !FQuery->Active())
+            return;
+        try {
+            FQuery->Close();
+        } catch (...) {
+            // The error that is already on its way is the one to report.
+        }
+    }
+    void Dismiss() { FDismissed = true; }
+    CloseOnError(const CloseOnError&) = delete;
+    CloseOnError& operator=(const CloseOnError&) = delete;
+
+private:
+    TIBQuery* FQuery;
+    bool FDismissed = false;
+};
+
+void SetStringParam(TIBQuery* query, const QString& name, const QString& value)
+{
+    TParam& param = query->ParamNamed(name);
+    if (param.DataType() != ftString)
+        param.SetDataType(ftString);
+    param.SetParamType(ptInput);
+    param.SetValue(value);
+}
+
+QString ColumnText(TIBQuery* query, const char* column)
+{
+    return query->FieldNamed(QString::fromLatin1(column)).TextValue();
+}
+
+// A name as a string literal of SQL: single quotes around it, each single
+// quote inside it doubled.
+QString QuotedName(const QString& name)
+{
+    QString inner = name;
+    inner.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + inner + QLatin1Char('\'');
+}
+}
+
+void TLarkspan::GenerateView()
+{
+    if (!FTreeView || !FListView)
+        throw ELarkspanError(LarkspanMessages::ControlsMissing());
+    ClearView();
+    if (FTableName.isEmpty())
+        throw ELarkspanError(LarkspanMessages::TableNameMissing());
+
+    QTreeWidget* tree = FTreeView.data();
+    {
+        TreeUpdateBracket bracket(tree);
+        if (CacheExists()) {
+            ReadViewFromCache();
+        } else {
+            tree->clear();
+            QTreeWidgetItem* root = TreeNodes::AddChildLast(tree, nullptr, TableDisplayName(FTableName));
+            TLKTable* rootTable =
+                FTables.Add(std::make_unique<TLKTable>(FTableName, QString(), QString(), QString(), 0, -1, 0));
+            LoadTableFields(rootTable);
+            AddReferencedTables(FTableName, 0, root);
+
+            if (!FDetailTableName.isEmpty()) {
+                QTreeWidgetItem* detailNode =
+                    TreeNodes::AddChildLast(tree, root, TableDisplayName(FDetailTableName));
+                QString ownIndex, parentIndex;
+                {
+                    SetStringParam(FDetailQuery, QStringLiteral("TableName"), FDetailTableName.toUpper());
+                    SetStringParam(FDetailQuery, QStringLiteral("MasterTable"), FTableName.toUpper());
+                    CloseOnError guard(FDetailQuery);
+                    FDetailQuery->Open();
+                    if (!FDetailQuery->Eof()) {
+                        ownIndex = ColumnText(FDetailQuery, "DETAIL_INDEX");
+                        parentIndex = ColumnText(FDetailQuery, "MASTER_INDEX");
+                    }
+                    FDetailQuery->Close();
+                    guard.Dismiss();
+                }
+                TLKTable* detail = FTables.Add(std::make_unique<TLKTable>(
+                    FDetailTableName, FTableName, ownIndex, parentIndex, FTables.Count(), 0,
+                    TreeNodes::AbsoluteIndex(detailNode)));
+                LoadTableFields(detail);
+                AddReferencedTables(FDetailTableName, detail->TableNo, detailNode);
+            }
+        }
+        if (FUsePermanentCache)
+            WriteViewToCache();
+    }
+    FViewGenerated = true;
+}
+
+void TLarkspan::ClearView()
+{
+    // Nothing may keep pointing into the model that is about to go.
+    FUsedTables.clear();
+    FParamList.clear();
+    if (FListView) {
+        const bool wasFilling = FFillingList;
+        FFillingList = true;
+        FListView->clear();
+        FFillingList = wasFilling;
+    }
+    for (const auto& table : FTables)
+        table->Fields.Clear();
+    FTables.Clear();
+    FViewGenerated = false;
+}
+
+void TLarkspan::LoadTableFields(TLKTable* table)
+{
+    if (!table)
+        return;
+    SetStringParam(FFieldsQuery, QStringLiteral("TableName"), table->TableName.toUpper());
+    CloseOnError guard(FFieldsQuery);
+    FFieldsQuery->Prepare();
+    FFieldsQuery->Open();
+    TField& nameColumn = FFieldsQuery->FieldNamed(QStringLiteral("FieldName"));
+    TField& typeColumn = FFieldsQuery->FieldNamed(QStringLiteral("FieldType"));
+    TField& lengthColumn = FFieldsQuery->FieldNamed(QStringLiteral("CharLength"));
+    TField& descriptionColumn = FFieldsQuery->FieldNamed(QStringLiteral("Description"));
+    while (!FFieldsQuery->Eof()) {
+        const QString fieldName = RemoveBlanks(nameColumn.TextValue());
+        QString displayName;
+        bool visible = true;
+        if (FDisplayNameSourceType == dnsRDBDescription)
+            displayName = descriptionColumn.TextValue();
+        else
+            displayName = FieldDisplayInfo(table->TableName, fieldName, visible);
+        table->Fields.Add(std::make_unique<TLKField>(
+            fieldName, displayName, typeColumn.IntegerValue(),
+            lengthColumn.IsNull() ? 0 : lengthColumn.IntegerValue(), visible, false, table->NodeIndex,
+            table->Fields.Count()));
+        FFieldsQuery->Next();
+    }
+    FFieldsQuery->Close();
+    guard.Dismiss();
+    FFieldsQuery->Unprepare();
+}
+
+void TLarkspan::GetIndexFields(const QString& indexName, QStringList& list)
+{
+    FIndexQuery->Prepare();
+    SetStringParam(FIndexQuery, QStringLiteral("Index"), indexName);
+    CloseOnError guard(FIndexQuery);
+    FIndexQuery->Open();
+    while (!FIndexQuery->Eof()) {
+        list.append(RemoveBlanks(ColumnText(FIndexQuery, "FIELD_NAME")));
+        FIndexQuery->Next();
+    }
+    FIndexQuery->Close();
+    guard.Dismiss();
+    FIndexQuery->Unprepare();
+}
+
+QString TLarkspan::TablePathList(int tableNo)
+{
+    QString result;
+    // Walk up through the parents; a broken chain (a parent number that
+    // loops or points outside the list) ends the walk.
+    for (int steps = 0; tableNo >= 0 && tableNo < FTables.Count() && steps < FTables.Count(); ++steps) {
+        const TLKTable* table = FTables[tableNo];
+        result += QLatin1Char(',') + QuotedName(table->TableName);
+        if (table->ParentNo == -1)
+            break;
+        tableNo = table->ParentNo;
+    }
+    if (result.startsWith(QLatin1Char(',')))
+        result.remove(0, 1);
+    return result;
+}
+
+void TLarkspan::AddReferencedTables(const QString& tableName, int tableNo, QTreeWidgetItem* node)
+{
+    QString sql = LarkspanSQL::ReferenceQueryFormat();
+    const int hole = sql.indexOf(QLatin1String("%s"));
+    sql.replace(hole, 2, TablePathList(tableNo).toUpper());
+    FReferenceQuery->SetSQL(sql);
+    SetStringParam(FReferenceQuery, QStringLiteral("TableName"), tableName.toUpper());
+
+    const int first = FTables.Count();
+    QStringList names;
+    {
+        CloseOnError guard(FReferenceQuery);
+        FReferenceQuery->Prepare();
+        FReferenceQuery->Open();
+        TField& detailTable = FReferenceQuery->FieldNamed(QStringLiteral("DETAIL_TABLE"));
+        TField& masterTable = FReferenceQuery->FieldNamed(QStringLiteral("MASTER_TABLE"));
+        TField& detailIndex = FReferenceQuery->FieldNamed(QStringLiteral("DETAIL_INDEX"));
+        TField& masterIndex = FReferenceQuery->FieldNamed(QStringLiteral("MASTER_INDEX"));
+        while (!FReferenceQuery->Eof()) {
+            const QString name = RemoveBlanks(masterTable.TextValue());
+            names.append(name);
+            FTables.Add(std::make_unique<TLKTable>(name, detailTable.TextValue(), masterIndex.TextValue(),
+                                                   detailIndex.TextValue(), FTables.Count(), tableNo, -1));
+            FReferenceQuery->Next();
+        }
+        FReferenceQuery->Close();
+        guard.Dismiss();
+    }
+
+    for (int i = 0; i < names.count(); ++i) {
+        TLKTable* t = FTables[first + i];
+        const TLKTable* linked = FindTableByName(FTables, t->LinkedTable);
+        const int linkedNo = linked ? linked->TableNo : -1;
+        QString prefix;
+        if (CountTableLinks(FTables, names[i], t->LinkedTable, linkedNo) > 1) {
+            // Several foreign keys lead to the same table: tell the nodes
+            // apart by the foreign-key columns.
+            QStringList columns;
+            GetIndexFields(t->ParentIndex, columns);
+            for (const QString& column : columns)
+                prefix += FieldDisplayNameOf(t->LinkedTable, column);
+            prefix += QLatin1String(" - ");
+        }
+        QTreeWidgetItem* child = TreeNodes::AddChildLast(FTreeView.data(), node, prefix + TableDisplayName(names[i]));
+        t->NodeIndex = TreeNodes::AbsoluteIndex(child);
+        AddReferencedTables(names[i], first + i, child);
+    }
+}
+
+void TLarkspan::MarkQueryTables()
+{
+    FUsedTables.clear();
+    if (FTreeView && FTreeView->topLevelItemCount() > 0)
+        MarkTableNode(TreeNodes::FirstNode(FTreeView.data()));
+}
+
+bool TLarkspan::MarkTableNode(QTreeWidgetItem* node)
+{
+    if (!node)
+        return false;
+    TLKTable* table = FindTableByNode(FTables, TreeNodes::AbsoluteIndex(node));
+    if (node->childCount() == 0) {
+        if (table && SelectedFieldCount(table) > 0) {
+            AddJoinTable(table);
+            return true;
+        }
+        return false;
+    }
+    bool result = false;
+    for (int i = 0; i < node->childCount(); ++i) {
+        if (MarkTableNode(node->child(i)))
+            result = true;
+        if (!result)
+            result = SelectedFieldCount(table) > 0;
+        if (result && table) {
+            bool used = false;
+            for (const auto& entry : FUsedTables)
+                used = used || entry.second == table;
+            if (!used)
+                AddJoinTable(table);
+        }
+    }
+    return result;
+}
+
+void TLarkspan::AddJoinTable(TLKTable* table)
+{
+    FUsedTables.append({RemoveBlanks(table->TableName), table});
+    QStringList ownColumns, parentColumns;
+    GetIndexFields(table->OwnIndex, ownColumns);
+    GetIndexFields(table->ParentIndex, parentColumns);
+    if (ownColumns.count() != parentColumns.count())
+        throw ELarkspanError(LarkspanMessages::IndexFieldCount());
+    QStringList pairs;
+    for (int i = 0; i < ownColumns.count(); ++i)
+        pairs.append(QStringLiteral("Tbl_%1.%2=Tbl_%3.%4")
+                         .arg(QString::number(table->ParentNo), parentColumns[i],
+                              QString::number(table->TableNo), ownColumns[i]));
+    table->JoinCondition = pairs.join(QLatin1String(" AND "));
+}
+
+int TLarkspan::SelectedFieldCount(TLKTable* table) const
+{
+    if (!table)
+        return 0;
+    int count = 0;
+    for (const auto& field : table->Fields)
+        count += field->Selected ? 1 : 0;
+    return count;
+}
