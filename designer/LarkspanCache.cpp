@@ -1,0 +1,157 @@
+// The permanent view cache: the tree's nodes and the table and field model
+// of a generated view, kept in one file per view so that a later generation
+// needs no system-table query.
+
+#include "designer/Larkspan.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTreeWidget>
+#include <cstring>
+
+#include "dbaccess/Errors.h"
+#include "designer/BinaryFile.h"
+#include "designer/TreeNodes.h"
+#include "designer/TreeText.h"
+
+namespace {
+
+constexpr qint64 HeaderSize = 12;   // magic and date; the tree length follows
+
+// Reads the parts after the tree text; a file that ends before them is not
+// a cache file this designer wrote.
+template <class T>
+void ReadRecord(QIODevice& stream, T& record)
+{
+    if (BinaryFile::Remaining(stream) < qint64(sizeof record))
+        throw EInvalidFileFormat(LarkspanMessages::InvalidCacheFile());
+    BinaryFile::ReadExact(stream, &record, sizeof record, QStringLiteral("a cache record"));
+}
+
+qint32 ReadCount(QIODevice& stream)
+{
+    if (BinaryFile::Remaining(stream) < 4)
+        throw EInvalidFileFormat(LarkspanMessages::InvalidCacheFile());
+    const qint32 count = BinaryFile::ReadInt32(stream, QStringLiteral("a count"));
+    if (count < 0)
+        throw EInvalidFileFormat(LarkspanMessages::InvalidCacheFile());
+    return count;
+}
+
+} // namespace
+
+QString TLarkspan::CacheFileName() const
+{
+    return FTableName + QLatin1Char('@') + FDetailTableName + QStringLiteral(".lks");
+}
+
+bool TLarkspan::CacheExists() const
+{
+    if (!FUsePermanentCache)
+        return false;
+    const QFileInfo info(FPermanentCacheDir + CacheFileName());
+    return info.exists() && !info.isDir();
+}
+
+void TLarkspan::ReadViewFromCache()
+{
+    QTreeWidget* tree = FTreeView;
+    if (!tree)
+        return;
+    FTables.Clear();
+    tree->clear();
+
+    try {
+        QFile file(FPermanentCacheDir + CacheFileName());
+        BinaryFile::OpenForRead(file);
+        if (!CheckFileHeader(file))
+            throw EInvalidFileFormat(LarkspanMessages::InvalidCacheFile());
+
+        // The tree text. The writer always stores at least the root node, so
+        // an empty text is a damaged file.
+        const qint32 treeLength = ReadCount(file);
+        if (treeLength == 0)
+            throw EInvalidFileFormat(LarkspanMessages::InvalidCacheFile());
+        const QByteArray treeText =
+            BinaryFile::ReadBytes(file, treeLength, QStringLiteral("the tree text is complete"));
+        TreeText::Load(tree, treeText);
+
+        // The table blocks. Every loop step consumes a whole record, so a
+        // damaged count ends at the end of the file instead of running on.
+        const qint32 tableCount = ReadCount(file);
+        if (tableCount == 0)
+            throw EInvalidFileFormat(LarkspanMessages::InvalidCacheFile());
+        for (qint32 t = 0; t < tableCount; ++t) {
+            TTableCacheRecord tableRecord;
+            ReadRecord(file, tableRecord);
+            TLKTable* table = FTables.Add(TLKTable::FromCacheRecord(tableRecord));
+            const qint32 fieldCount = ReadCount(file);
+            for (qint32 f = 0; f < fieldCount; ++f) {
+                TFieldCacheRecord fieldRecord;
+                ReadRecord(file, fieldRecord);
+                auto field = std::make_unique<TLKField>(
+                    GetShortString(fieldRecord.FieldName), QString(), fieldRecord.FieldType,
+                    fieldRecord.CharLength, fieldRecord.Visible != 0, false,
+                    fieldRecord.TableNodeIndex, fieldRecord.FieldIndex);
+                field->FromCacheRecord(fieldRecord);
+                table->Fields.Add(std::move(field));
+            }
+        }
+    } catch (...) {
+        // Leave an empty view, not a half-built one.
+        FTables.Clear();
+        if (FTreeView)
+            FTreeView->clear();
+        throw;
+    }
+
+    if (QTreeWidgetItem* first = TreeNodes::FirstNode(tree))
+        tree->setCurrentItem(first);
+}
+
+void TLarkspan::WriteViewToCache()
+{
+    QTreeWidget* tree = FTreeView;
+    if (!tree || FTables.Count() == 0)
+        throw ELarkspanError(
+            QStringLiteral("%1: Can not write view to cache without assigned TreeView or "
+                           "without generated view.")
+                .arg(QString::fromLatin1(metaObject()->className())));
+
+    // The whole file is put together in memory first ...
+    QByteArray content;
+    {
+        QBuffer header;
+        header.open(QIODevice::WriteOnly);
+        WriteFileHeader(header);
+        content = header.data();
+    }
+    const QByteArray treeText = TreeText::Save(tree);
+    BinaryFile::AppendInt32(content, qint32(treeText.size()));
+    content.append(treeText);
+    BinaryFile::AppendInt32(content, FTables.Count());
+    for (const auto& table : FTables) {
+        TTableCacheRecord tableRecord;
+        table->ToCacheRecord(tableRecord);
+        content.append(reinterpret_cast<const char*>(&tableRecord), sizeof tableRecord);
+        BinaryFile::AppendInt32(content, table->Fields.Count());
+        for (const auto& field : table->Fields) {
+            TFieldCacheRecord fieldRecord;
+            field->ToCacheRecord(fieldRecord);
+            content.append(reinterpret_cast<const char*>(&fieldRecord), sizeof fieldRecord);
+        }
+    }
+
+    // ... and goes to a temporary file beside the cache file, which replaces
+    // the old cache only once it is complete: a failed write keeps the
+    // previous cache as it was.
+    QSaveFile file(FPermanentCacheDir + CacheFileName());
+    if (!file.open(QIODevice::WriteOnly))
+        throw EStreamError(QStringLiteral("Cannot create file \"%1\". %2")
+                               .arg(file.fileName(), file.errorString()));
+    if (file.write(content) != content.size() || !file.commit())
+        throw EStreamError(QStringLiteral("Cannot write file \"%1\". %2")
+                               .arg(file.fileName(), file.errorString()));
+}
