@@ -138,6 +138,15 @@ public:
     qint64 ColumnInteger(int row, int column) const;
 
 private:
+    void MakeReady();
+    void EndOwnTransaction();
+    void ReleaseStatement();
+    void PrepareStatement();
+    void BuildFields();
+    void BindParams();
+    void Execute();
+    bool FetchOne();
+
     struct Impl;
     std::unique_ptr<Impl> d;
 

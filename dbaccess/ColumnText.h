@@ -1,0 +1,14 @@
+#pragma once
+#include <QString>
+
+#include "dbaccess/RowBuffer.h"
+
+struct UserLocale;
+
+// Texts and integers of stored values (not BLOBs, not nulls): CHAR keeps
+// its padding, VARCHAR comes as stored, numbers, dates and times by the
+// locale; text bytes are decoded with the connection character set.
+QString ValueText(const char* row, const ColumnSlot& slot, const QString& charset, const UserLocale& locale);
+qint64 ValueInteger(const char* row, const ColumnSlot& slot, const QString& charset, const UserLocale& locale);
+// Text bytes (a stored CHAR/VARCHAR or a BLOB's content) decoded by charset.
+QString DecodeText(const char* data, int length, const QString& charset);

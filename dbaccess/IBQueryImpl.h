@@ -1,0 +1,27 @@
+#pragma once
+#include <QString>
+#include <ibase.h>
+#include <vector>
+
+#include "dbaccess/IBQuery.h"
+#include "dbaccess/ParamBinding.h"
+#include "dbaccess/RowBuffer.h"
+#include "dbaccess/Xsqlda.h"
+
+// The client-library side of a query: statement handle, descriptors,
+// bound parameter values and the fetched rows.
+struct TIBQuery::Impl {
+    isc_stmt_handle statement = 0;
+    int statementType = 0;
+    Xsqlda in{1};
+    Xsqlda out{1};
+    std::vector<XSQLVAR> describedIn;   // the parameters as the server described them
+    std::vector<BoundParam> bound;
+    std::vector<short> nullFlags;
+    RowBuffer rows;
+    std::vector<int> fieldSlot;         // field index -> column slot
+    QString charset;                    // connection character set of the statement
+    QString sentText;                   // the statement with "?" for each reference
+    bool cursorOpen = false;
+    bool allFetched = true;
+};

@@ -1,0 +1,130 @@
+#include "dbaccess/IBQuery.h"
+
+#include "dbaccess/BlobReader.h"
+#include "dbaccess/ColumnText.h"
+#include "dbaccess/IBDatabase.h"
+#include "dbaccess/IBQueryImpl.h"
+#include "dbaccess/IBTransaction.h"
+#include "dbaccess/StatusVector.h"
+#include "dbaccess/UserLocale.h"
+
+// Fetches the next row of the cursor into the row buffer.
+bool TIBQuery::FetchOne()
+{
+    if (!FActive || d->allFetched || !d->cursorOpen)
+        return false;
+    StatusVector status;
+    const ISC_STATUS rc = isc_dsql_fetch(&status, &d->statement, SQLDA_VERSION1, d->out.get());
+    if (rc == 100) {
+        d->allFetched = true;
+        return false;
+    }
+    status.Check("isc_dsql_fetch");
+    d->rows.StoreFetched();
+    return true;
+}
+
+int TIBQuery::FetchRows(int n)
+{
+    int added = 0;
+    while (added < n && FetchOne())
+        ++added;
+    return added;
+}
+
+int TIBQuery::FetchedRowCount() const
+{
+    return FActive ? d->rows.Count() : 0;
+}
+
+bool TIBQuery::AllFetched() const
+{
+    return !FActive || d->allFetched;
+}
+
+void TIBQuery::First()
+{
+    if (FActive && d->rows.Count() > 0) {
+        FCurrentRow = 0;
+        FEof = false;
+    } else {
+        FEof = true;
+    }
+}
+
+void TIBQuery::Next()
+{
+    if (!FActive)
+        return;
+    if (FCurrentRow + 1 < d->rows.Count() || FetchOne()) {
+        ++FCurrentRow;
+        FEof = false;
+    } else {
+        FEof = true;
+    }
+}
+
+void TIBQuery::SetRecNo(int row)
+{
+    if (!FActive || row < 0)
+        return;
+    while (row >= d->rows.Count() && FetchOne()) {
+    }
+    if (row < d->rows.Count()) {
+        FCurrentRow = row;
+        FEof = false;
+    }
+}
+
+QString TIBQuery::CellText(int row, int column) const
+{
+    return ColumnText(row, column);
+}
+
+bool TIBQuery::ColumnIsNull(int row, int column) const
+{
+    if (!FActive || row < 0 || row >= d->rows.Count() || column < 0 || column >= int(d->fieldSlot.size()))
+        return true;
+    return RowBuffer::IsNull(d->rows.Row(row), d->rows.Slots()[size_t(d->fieldSlot[size_t(column)])]);
+}
+
+QString TIBQuery::ColumnText(int row, int column) const
+{
+    if (ColumnIsNull(row, column))
+        return QString();
+    const ColumnSlot& slot = d->rows.Slots()[size_t(d->fieldSlot[size_t(column)])];
+    const char* data = d->rows.Row(row);
+    if (slot.type == SQL_BLOB) {
+        ISC_QUAD id;
+        std::memcpy(&id, data + slot.dataOffset, sizeof id);
+        const QByteArray content = ReadBlob(static_cast<isc_db_handle*>(FDatabase->HandlePtr()),
+                                            static_cast<isc_tr_handle*>(FTransaction->HandlePtr()), id);
+        return DecodeText(content.constData(), int(content.size()), d->charset);
+    }
+    return ValueText(data, slot, d->charset, UserLocale::Current());
+}
+
+qint64 TIBQuery::ColumnInteger(int row, int column) const
+{
+    if (ColumnIsNull(row, column))
+        return 0;
+    const ColumnSlot& slot = d->rows.Slots()[size_t(d->fieldSlot[size_t(column)])];
+    if (slot.type == SQL_BLOB)
+        return UserLocale::Current().StrToInt64(ColumnText(row, column)).value_or(0);
+    return ValueInteger(d->rows.Row(row), slot, d->charset, UserLocale::Current());
+}
+
+QString TField::TextValue() const
+{
+    return FQuery->ColumnText(FQuery->RecNo(), FIndex);
+}
+
+int TField::IntegerValue() const
+{
+    return int(FQuery->ColumnInteger(FQuery->RecNo(), FIndex));
+}
+
+bool TField::IsNull() const
+{
+    return FQuery->ColumnIsNull(FQuery->RecNo(), FIndex);
+}

@@ -1,0 +1,30 @@
+#include "dbaccess/StatusVector.h"
+
+#include "dbaccess/Errors.h"
+
+#include <QStringList>
+#include <cstring>
+
+void StatusVector::Clear()
+{
+    std::memset(FStatus, 0, sizeof FStatus);
+}
+
+void StatusVector::Check(const char* call) const
+{
+    if (!Failed())
+        return;
+    ISC_STATUS_ARRAY copy;
+    std::memcpy(copy, FStatus, sizeof copy);
+    const long sqlCode = isc_sqlcode(copy);
+
+    QStringList texts;
+    const ISC_STATUS* cursor = copy;
+    char buffer[1024];
+    while (fb_interpret(buffer, sizeof buffer, &cursor) > 0)
+        texts << QString::fromLocal8Bit(buffer);
+    QString message = texts.join(QStringLiteral("\r\n"));
+    if (message.endsWith(QLatin1Char('.')))
+        message.chop(1);
+    throw EIBInterBaseError(message, sqlCode, QString::fromLatin1(call));
+}
