@@ -1,0 +1,27 @@
+#include "app/FormStyle.h"
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+#include <QWidget>
+
+namespace FormStyle {
+void ApplyFormLook(QWidget* window)
+{
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, QColor(207, 200, 191));
+    palette.setColor(QPalette::Button, QColor(207, 200, 191));
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    window->setFont(font);
+}
+
+void ApplyEditLook(QWidget* control)
+{
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::Base, QColor(240, 240, 224));
+    control->setPalette(palette);
+}
+}

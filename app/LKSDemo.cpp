@@ -1,0 +1,50 @@
+// Larkspan Demo: the visual query designer wired to a Firebird database.
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include "app/AppExceptionHandler.h"
+#include "app/Main.h"
+#include "app/QueryNameForm.h"
+#include "app/QueryResultForm.h"
+
+#include <QLineEdit>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Larkspan"));
+    QCoreApplication::setApplicationName(QStringLiteral("Larkspan Demo"));
+    InstallAppExceptionHandler();
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Visual query designer demo for Firebird databases"));
+    parser.addHelpOption();
+    const QCommandLineOption serverOption(QStringLiteral("server"),
+                                          QStringLiteral("Pre-fill the server address, e.g. localhost/3057."),
+                                          QStringLiteral("ADDRESS"));
+    const QCommandLineOption pathOption(QStringLiteral("path"),
+                                        QStringLiteral("Pre-fill the database path on the server."),
+                                        QStringLiteral("PATH"));
+    parser.addOption(serverOption);
+    parser.addOption(pathOption);
+    parser.process(application);
+
+    // The main window is created first; closing it ends the program.
+    TMainForm MainForm;
+    if (parser.isSet(serverOption))
+        MainForm.ServerAddr->setText(parser.value(serverOption));
+    if (parser.isSet(pathOption))
+        MainForm.Path->setText(parser.value(pathOption));
+
+    // The results window lives as long as the program and is reused for
+    // every "Open results".
+    auto* FQueryResult = new TFQueryResult(&MainForm, MainForm.ResultQuery);
+    MainForm.SetQueryResultForm(FQueryResult);
+
+    // Created with the other windows, as the saved layout does; every save
+    // uses a fresh dialog of its own.
+    TFQueryName FQueryName(&MainForm);
+
+    MainForm.show();
+    return application.exec();
+}

@@ -1,0 +1,120 @@
+#include "app/ResultTableModel.h"
+
+#include "dbaccess/ExceptionHandler.h"
+#include "dbaccess/IBQuery.h"
+
+namespace {
+bool IsNumeric(TFieldType type)
+{
+    switch (type) {
+    case ftSmallint:
+    case ftInteger:
+    case ftLargeint:
+    case ftWord:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+        return true;
+    default:
+        return false;
+    }
+}
+}
+
+ResultTableModel::ResultTableModel(TIBQuery* query, QObject* parent)
+    : QAbstractTableModel(parent), FQuery(query)
+{
+}
+
+TIBQuery* ResultTableModel::Query() const
+{
+    return FQuery;
+}
+
+bool ResultTableModel::Usable() const
+{
+    return FAttached && FQuery && FQuery->Active();
+}
+
+void ResultTableModel::Refresh()
+{
+    beginResetModel();
+    FAttached = FQuery && FQuery->Active();
+    FRowCount = FAttached ? FQuery->FetchedRowCount() : 0;
+    FColumnCount = FAttached ? FQuery->FieldCount() : 0;
+    endResetModel();
+}
+
+void ResultTableModel::Detach()
+{
+    beginResetModel();
+    FAttached = false;
+    FRowCount = 0;
+    FColumnCount = 0;
+    endResetModel();
+}
+
+int ResultTableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : FRowCount;
+}
+
+int ResultTableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : FColumnCount;
+}
+
+QVariant ResultTableModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || !Usable() || index.row() >= FRowCount || index.column() >= FColumnCount)
+        return {};
+    if (role == Qt::DisplayRole) {
+        QString text;
+        // Called by the view while painting: a failure must not unwind into Qt.
+        Guarded([&] { text = FQuery->CellText(index.row(), index.column()); });
+        return text;
+    }
+    if (role == Qt::TextAlignmentRole && IsNumeric(FQuery->Fields(index.column()).DataType()))
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Vertical)
+        return section + 1;
+    if (!Usable() || section < 0 || section >= FColumnCount)
+        return {};
+    return FQuery->Fields(section).FieldName();
+}
+
+Qt::ItemFlags ResultTableModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;   // never editable
+}
+
+bool ResultTableModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && Usable() && !FQuery->AllFetched();
+}
+
+void ResultTableModel::fetchMore(const QModelIndex& parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    // fetchMore is called by the view; a server error while fetching goes to
+    // the application's handler and leaves the rows fetched so far.
+    Guarded([&] {
+        FQuery->FetchRows(FQuery->BufferChunks());
+        const int fetched = FQuery->FetchedRowCount();
+        if (fetched > FRowCount) {
+            beginInsertRows(QModelIndex(), FRowCount, fetched - 1);
+            FRowCount = fetched;
+            endInsertRows();
+        }
+    });
+}

@@ -1,3 +1,0 @@
-#include <gtest/gtest.h>
-#include "common/TestServer.h"
-TEST(Smoke, ServerSettingsKnown) { EXPECT_FALSE(TestServer::serverAddress().isEmpty()); }
