@@ -31,6 +31,18 @@ public:
 
     TFieldType DataType() const { return FDataType; }
 
+    // Why OK may not close the dialog yet: a comparison that will be used
+    // (the first one, the second one when a link is chosen) holds a value
+    // but no operator. Empty when OK is fine.
+    QString MissingChoiceMessage() const;
+
+public slots:
+    // Closes with the OK result unless MissingChoiceMessage() objects; then
+    // the message is shown and the dialog stays open.
+    void accept() override;
+
+public:
+
     // Controls, named as on the form (object names equal these).
     QLabel* MainLabel = nullptr;
     QStackedWidget* Notebook1 = nullptr;
@@ -51,5 +63,31 @@ public:
     QDateEdit *DateValue1 = nullptr, *DateValue2 = nullptr;
 
 private:
+    // The page, link box, operator boxes and value controls of one data type.
+    struct PageControls {
+        QWidget* page = nullptr;
+        QComboBox* link = nullptr;
+        QComboBox* op[2] = {nullptr, nullptr};
+        QLabel* label[2] = {nullptr, nullptr};
+        QWidget* value[2] = {nullptr, nullptr};
+    };
+    void BuildForm();
+    // One page with its labels, operator boxes and link box; the value
+    // controls are added by the caller.
+    PageControls BuildPage(const QString& name, const QString& prefix, const QString& linkName,
+                           int operatorWidth, const QString& labelCaption1,
+                           const QString& labelCaption2);
+    // The controls of the page for FDataType; page is null for types
+    // without a page.
+    PageControls ChosenPage() const;
+    void PutValue(QWidget* control, const QString& text);
+    QString ReadValue(const QWidget* control) const;
+    bool HasValue(const QWidget* control) const;
+    // The operator box whose comparison is missing its operator (0 first,
+    // 1 second), or -1.
+    int MissingChoice() const;
+
     TFieldType FDataType;
+    QString FDisplayName;
+    PageControls FStringPage, FIntegerPage, FFloatPage, FDatePage;
 };

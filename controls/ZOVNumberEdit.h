@@ -11,17 +11,17 @@ class QInputMethodEvent;
 // "'%s' is not a valid floating point value" when the cleaned text is no number.
 bool ParseNumberText(const QString& text, double& value);
 
-// Formats value by a numeric format picture ("0", "#", ".", ",", "E+"/"E-",
-// quoted literals, up to three ";" sections). An empty mask gives the
-// general format. Raises EConvertError "Format string too long" for masks
-// longer than 224 characters.
-QString FormatFloat(const QString& mask, double value);
+// FormatFloat(mask, value): the format-picture formatter used for the
+// unfocused display.
+#include "controls/FloatFormat.h"
 
 // Single-line edit for one floating-point number: refuses characters that
 // cannot belong to a number, shows the plain number while focused and the
 // number formatted by Mask otherwise; right-aligned.
 class TZOVNumberEdit : public QLineEdit {
     Q_OBJECT
+    Q_PROPERTY(QString Mask READ Mask WRITE SetMask)
+    Q_PROPERTY(double Value READ Value WRITE SetValue)
 public:
     explicit TZOVNumberEdit(QWidget* owner = nullptr);
 
@@ -35,6 +35,12 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
+
+private:
+    // Whether ch may be typed with the selection starting at `position`.
+    bool AcceptsCharacter(QChar ch, int position) const;
+    // Beep and drop the key; true when the key was refused.
+    bool RefuseKey(QKeyEvent* event);
 
 private:
     QString FMask;
