@@ -1,0 +1,124 @@
+// The tree's nodes as indented text: the bytes written, and the level rules
+// of reading them back.
+#include <QTreeWidget>
+#include <QTreeWidgetItem>
+#include <gtest/gtest.h>
+
+#include "dbaccess/Errors.h"
+#include "designer/TreeText.h"
+
+namespace {
+
+// The tree as "level:text" lines in pre-order.
+void Dump(const QTreeWidgetItem* item, int level, QStringList& out)
+{
+    out << QStringLiteral("%1:%2").arg(level).arg(item->text(0));
+    for (int i = 0; i < item->childCount(); ++i)
+        Dump(item->child(i), level + 1, out);
+}
+
+QStringList Dump(const QTreeWidget& tree)
+{
+    QStringList out;
+    for (int i = 0; i < tree.topLevelItemCount(); ++i)
+        Dump(tree.topLevelItem(i), 0, out);
+    return out;
+}
+
+QStringList Load(QTreeWidget& tree, const QByteArray& text)
+{
+    TreeText::Load(&tree, text);
+    return Dump(tree);
+}
+
+QTreeWidgetItem* Node(QTreeWidgetItem* parent, const QString& text)
+{
+    auto item = new QTreeWidgetItem(parent);
+    item->setText(0, text);
+    return item;
+}
+
+} // namespace
+
+TEST(TreeText, SavesTabIndentedWindows1250LinesAndReadsThemBack)
+{
+    QTreeWidget tree;
+    auto root = new QTreeWidgetItem(&tree);
+    root->setText(0, "Employee");
+    QTreeWidgetItem* a = Node(root, QString::fromUtf8("Osztály Ő"));
+    Node(a, "Country");
+    Node(root, QString::fromUtf8("Fűtés"));
+    auto second = new QTreeWidgetItem(&tree);
+    second->setText(0, "Other");
+
+    const QByteArray expected = QByteArray("Employee\r\n") + "\tOszt\xE1ly \xD5\r\n" +
+                                "\t\tCountry\r\n" + "\tF\xFBt\xE9s\r\n" + "Other\r\n";
+    EXPECT_EQ(TreeText::Save(&tree), expected);
+
+    QTreeWidget copy;
+    new QTreeWidgetItem(&copy);   // loading replaces what was there
+    EXPECT_EQ(Load(copy, expected), Dump(tree));
+    EXPECT_EQ(TreeText::Save(&copy), expected);
+
+    QTreeWidget empty;
+    EXPECT_TRUE(TreeText::Save(&empty).isEmpty());
+    EXPECT_TRUE(Load(copy, QByteArray()).isEmpty());
+}
+
+TEST(TreeText, LevelRules)
+{
+    QTreeWidget tree;
+    // The first line is a top-level node whatever its level; the next is
+    // compared with the level that node really has.
+    EXPECT_EQ(Load(tree, "\t\tA\n\tB\n\tC\n"), (QStringList{"0:A", "1:B", "1:C"}));
+
+    // A smaller level climbs to the first ancestor not deeper than the line.
+    EXPECT_EQ(Load(tree, "R\n\tA\n\t\tA1\n\t\t\tA11\n\tB\n\t\tB1\nS\n"),
+              (QStringList{"0:R", "1:A", "2:A1", "3:A11", "1:B", "2:B1", "0:S"}));
+
+    // Blanks count like TABs; the rest of the line is the node's text.
+    EXPECT_EQ(Load(tree, "R\n A x\n \tA1 \n"), (QStringList{"0:R", "1:A x", "2:A1 "}));
+
+    // More than one level deeper is an error; nothing of the tree is kept.
+    try {
+        TreeText::Load(&tree, "R\n\tA\n\t\t\tDeep one\n");
+        FAIL() << "no error";
+    } catch (const ETreeViewError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Invalid level (3) for item \"Deep one\""));
+    }
+    EXPECT_EQ(tree.topLevelItemCount(), 0);
+    try {
+        TreeText::Load(&tree, "R\n  \t X\n");
+        FAIL() << "no error";
+    } catch (const ETreeViewError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Invalid level (4) for item \"X\""));
+    }
+}
+
+TEST(TreeText, LineBreaksAndTheEndOfTheText)
+{
+    QTreeWidget tree;
+    // CR LF, a lone CR and a lone LF all end a line; a last line needs no break.
+    EXPECT_EQ(Load(tree, "R\r\n\tA\r\tB\n\tC"), (QStringList{"0:R", "1:A", "1:B", "1:C"}));
+    // LF CR is two breaks: the empty line between them is a top-level node.
+    EXPECT_EQ(Load(tree, "R\n\r\tA"), (QStringList{"0:R", "0:", "1:A"}));
+    // A NUL ends the text.
+    EXPECT_EQ(Load(tree, QByteArray("R\r\n\tA\r\n\0\tB\r\n", 13)), (QStringList{"0:R", "1:A"}));
+    EXPECT_TRUE(Load(tree, QByteArray("\0R\r\n", 4)).isEmpty());
+
+    // A node text holding a line break comes back as two nodes; one that
+    // begins with a blank comes back a level deeper, or fails to load.
+    QTreeWidget source;
+    auto root = new QTreeWidgetItem(&source);
+    root->setText(0, "R");
+    Node(root, "two\r\nlines");
+    EXPECT_EQ(Load(tree, TreeText::Save(&source)), (QStringList{"0:R", "1:two", "0:lines"}));
+    source.clear();
+    root = new QTreeWidgetItem(&source);
+    root->setText(0, "R");
+    Node(root, "A");
+    Node(root, " B");
+    EXPECT_EQ(Load(tree, TreeText::Save(&source)), (QStringList{"0:R", "1:A", "2:B"}));
+    Node(root->child(0), "\tC");
+    EXPECT_THROW(TreeText::Load(&tree, TreeText::Save(&source)), ETreeViewError);
+}
