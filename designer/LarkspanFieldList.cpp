@@ -8,7 +8,6 @@
 #include <QVariant>
 #include <cmath>
 
-#include "dbaccess/ExceptionHandler.h"
 #include "designer/Larkspan.h"
 #include "designer/TreeNodes.h"
 
@@ -144,84 +143,78 @@ int TLarkspan::LoadAllFields()
 
 void TLarkspan::TreeViewChange(QTreeWidgetItem* node)
 {
-    Guarded([&] {
-        if (!node)
-            return;
-        TLKTable* table = FindTableByNode(FTables, TreeNodes::AbsoluteIndex(node));
-        if (!table)   // a node without a table of the model: nothing to list
-            return;
-        if (table->Fields.Count() == 0)
-            LoadTableFields(table);
-        FillFieldList(table);
-    });
+    if (!node)
+        return;
+    TLKTable* table = FindTableByNode(FTables, TreeNodes::AbsoluteIndex(node));
+    if (!table)   // a node without a table of the model: nothing to list
+        return;
+    if (table->Fields.Count() == 0)
+        LoadTableFields(table);
+    FillFieldList(table);
 }
 
 void TLarkspan::ListViewChange(QTreeWidgetItem* item)
 {
-    Guarded([&] {
-        if (!FTreeView || !FTreeView->currentItem() || FFillingList)
-            return;
-        if (TLKField* field = FieldOfItem(item))
-            field->Selected = item->checkState(0) == Qt::Checked;
-    });
+    if (!FTreeView || !FTreeView->currentItem() || FFillingList)
+        return;
+    if (TLKField* field = FieldOfItem(item))
+        field->Selected = item->checkState(0) == Qt::Checked;
 }
 
 void TLarkspan::ListViewDblClick()
 {
-    Guarded([&] {
-        if (!FTreeView || !FListView)
-            return;
-        QTreeWidgetItem* node = FTreeView->currentItem();
-        if (!node)
-            return;
-        TLKTable* table = FindTableByNode(FTables, TreeNodes::AbsoluteIndex(node));
-        if (!table)
-            return;
+    if (!FTreeView || !FListView)
+        return;
+    QTreeWidgetItem* node = FTreeView->currentItem();
+    if (!node)
+        return;
+    TLKTable* table = FindTableByNode(FTables, TreeNodes::AbsoluteIndex(node));
+    if (!table)
+        return;
 
-        QTreeWidget* list = FListView;
-        QTreeWidgetItem* item = list->currentItem();
-        if (!item || !item->isSelected()) {
-            const QList<QTreeWidgetItem*> selected = list->selectedItems();
-            item = selected.isEmpty() ? nullptr : selected.first();
-        }
-        TLKField* field = FieldOfItem(item);
-        if (!field)
-            return;
+    QTreeWidget* list = FListView;
+    QTreeWidgetItem* item = list->currentItem();
+    if (!item || !item->isSelected()) {
+        const QList<QTreeWidgetItem*> selected = list->selectedItems();
+        item = selected.isEmpty() ? nullptr : selected.first();
+    }
+    TLKField* field = FieldOfItem(item);
+    if (!field)
+        return;
 
-        TFieldValueExpression low = field->GetValueExpression(1);
-        TFieldValueExpression high = field->GetValueExpression(2);
-        if (!OnFieldValueRequired)
-            return;
+    TFieldValueExpression low = field->GetValueExpression(1);
+    TFieldValueExpression high = field->GetValueExpression(2);
+    if (!OnFieldValueRequired)
+        return;
 
-        bool clearValues = false;
-        // Copy the handler: it may reassign OnFieldValueRequired while it runs.
-        const TOnFieldValueRequired handler = OnFieldValueRequired;
-        handler(list, table->TableName, field->FieldName, field->DisplayName,
-                IBTypeToFieldType(qint16(field->FieldType)), field->CharLength,
-                field->MainBool, field->BoolBetweenFields, low, high, clearValues);
+    bool clearValues = false;
+    // Copy the handler: it may reassign OnFieldValueRequired while it runs.
+    const TOnFieldValueRequired handler = OnFieldValueRequired;
+    handler(list, table->TableName, field->FieldName, field->DisplayName,
+            IBTypeToFieldType(qint16(field->FieldType)), field->CharLength,
+            field->MainBool, field->BoolBetweenFields, low, high, clearValues);
 
-        // The handler may have refilled the list; the item is then gone and
-        // the new list already shows the field as it stands.
-        if (list != FListView || list->indexOfTopLevelItem(item) < 0 || FieldOfItem(item) != field)
-            return;
+    // The handler may have refilled the list; the item is then gone and
+    // the new list already shows the field as it stands.
+    if (list != FListView || list->indexOfTopLevelItem(item) < 0 || FieldOfItem(item) != field)
+        return;
 
-        if (clearValues) {
-            field->ConditionText.clear();
-            field->ConditionSQL.clear();
-            field->LowValue.Present = 0;
-            field->HighValue.Present = 0;
-            item->setText(1, QString());
-            return;
-        }
+    if (clearValues) {
+        field->ConditionText.clear();
+        field->ConditionSQL.clear();
+        field->LowValue.Present = 0;
+        field->HighValue.Present = 0;
+        item->setText(1, QString());
+        return;
+    }
 
-        TakeValue(*field, low, 1);
-        if (field->BoolBetweenFields != 0) {
-            if (IsLinkOperator(field->BoolBetweenFields))
-                TakeValue(*field, high, 2);
-            else   // no link token for it: the field has only its low condition
-                field->BoolBetweenFields = 0;
-        }
-        field->BuildCondition();
-        item->setText(1, field->ConditionText);
-    });
+    TakeValue(*field, low, 1);
+    if (field->BoolBetweenFields != 0) {
+        if (IsLinkOperator(field->BoolBetweenFields))
+            TakeValue(*field, high, 2);
+        else   // no link token for it: the field has only its low condition
+            field->BoolBetweenFields = 0;
+    }
+    field->BuildCondition();
+    item->setText(1, field->ConditionText);
 }
