@@ -96,10 +96,12 @@ void TIBQuery::SetSQL(const QStringList& lines)
     std::swap(old, FParams);
     for (const QString& name : ParseStatementParams(SQLText(), false).names)
         FParams.Add(name);
-    // Each old parameter hands its settings to the first new one of its name.
+    // The first old parameter of each name hands its settings to the first
+    // new one of that name (a later namesake must not overwrite them).
     for (int i = 0; i < old.Count(); ++i)
-        if (TParam* p = FParams.FindParam(old[i].Name()))
-            p->AssignFrom(old[i]);
+        if (old.FindParam(old[i].Name()) == &old[i])
+            if (TParam* p = FParams.FindParam(old[i].Name()))
+                p->AssignFrom(old[i]);
 }
 
 QString TIBQuery::SQLText() const
