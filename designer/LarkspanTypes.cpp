@@ -1,0 +1,356 @@
+#include "designer/LarkspanTypes.h"
+
+#include "dbaccess/CodePage.h"
+#include "dbaccess/UserLocale.h"
+
+#include <QtEndian>
+
+#include <cstring>
+
+namespace {
+
+bool IsIntegerType(qint32 code) { return code == 7 || code == 8 || code == 16; }
+bool IsFloatType(qint32 code) { return code == 10 || code == 11 || code == 27; }
+bool IsDateTimeType(qint32 code) { return code == 12 || code == 13 || code == 35; }
+bool IsStringType(qint32 code) { return code == 14 || code == 37 || code == 40; }
+
+constexpr int MaxStringValue = 255;
+
+double ReadDouble(const quint8* data)
+{
+    const quint64 bits = qFromLittleEndian<quint64>(data);
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+void WriteDouble(quint8* data, double v)
+{
+    quint64 bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    qToLittleEndian<quint64>(bits, data);
+}
+
+// The comparison token of a block, or null when the block holds no usable
+// condition (no value, or an operator outside the table).
+const char* CompareToken(const TValueBlock& block)
+{
+    if (!block.Present || !IsCompareOperator(block.Operator))
+        return nullptr;
+    return CompareOperators[block.Operator];
+}
+
+QString Latin(const char* s) { return QString::fromLatin1(s); }
+
+} // namespace
+
+// ---------------------------------------------------------------- short strings
+
+template <int N>
+void SetShortString(TShortString<N>& s, const QString& text)
+{
+    const QByteArray bytes = CodePage::ToAnsi(text).left(N);
+    std::memset(s.Chars, 0, sizeof s.Chars);
+    std::memcpy(s.Chars, bytes.constData(), size_t(bytes.size()));
+    s.Length = quint8(bytes.size());
+}
+
+template <int N>
+QString GetShortString(const TShortString<N>& s)
+{
+    // A length beyond the room (a damaged file) reads only what is there.
+    const int length = s.Length <= N ? s.Length : N;
+    return CodePage::FromAnsi(s.Chars, length);
+}
+
+template void SetShortString<31>(TShortString<31>&, const QString&);
+template void SetShortString<128>(TShortString<128>&, const QString&);
+template void SetShortString<255>(TShortString<255>&, const QString&);
+template QString GetShortString<31>(const TShortString<31>&);
+template QString GetShortString<128>(const TShortString<128>&);
+template QString GetShortString<255>(const TShortString<255>&);
+
+// ---------------------------------------------------------------- TLKField
+
+TLKField::TLKField(const QString& fieldName, const QString& displayName, qint32 fieldType,
+                   qint32 charLength, bool visible, bool selected, qint32 tableNodeIndex,
+                   qint32 fieldIndex)
+    : TableNodeIndex(tableNodeIndex)
+    , FieldIndex(fieldIndex)
+    , FieldName(fieldName)
+    , DisplayName(displayName)
+    , FieldType(fieldType)
+    , CharLength(charLength)
+    , Visible(visible)
+    , Selected(selected)
+{
+}
+
+QString TLKField::BuildCondition()
+{
+    ConditionText.clear();
+    ConditionSQL.clear();
+
+    if (const char* op = CompareToken(LowValue)) {
+        ConditionText = QStringLiteral("\"%1\" %2 \"%3\"").arg(DisplayName, Latin(op), GetValueText(1));
+        ConditionSQL = QStringLiteral("%1 %2 :a_%3_%4")
+                           .arg(FieldName, Latin(op))
+                           .arg(TableNodeIndex)
+                           .arg(FieldIndex);
+    }
+    // A link outside the table counts as no link.
+    const int link = IsLinkOperator(BoolBetweenFields) ? BoolBetweenFields : 0;
+    if (link != 0) {
+        if (const char* op = CompareToken(HighValue)) {
+            ConditionText += QStringLiteral(" %1 \"%2\" %3 \"%4\"")
+                                 .arg(Latin(LinkOperators[link]), DisplayName, Latin(op), GetValueText(2));
+            ConditionSQL += QStringLiteral(" %1 %2 %3 :b_%4_%5")
+                                .arg(Latin(LinkOperators[link]), FieldName, Latin(op))
+                                .arg(TableNodeIndex)
+                                .arg(FieldIndex);
+        }
+    }
+    return ConditionText;
+}
+
+QString TLKField::GetValueText(int which) const
+{
+    const TValueBlock& block = Value(which);
+    if (!block.Present)
+        return {};
+    const quint8* data = block.Data;
+    const UserLocale& locale = UserLocale::Current();
+    switch (FieldType) {
+    case 7:
+        return QString::number(qFromLittleEndian<qint16>(data));
+    case 8:
+        return QString::number(qFromLittleEndian<qint32>(data));
+    case 16:
+        return QString::number(qFromLittleEndian<qint64>(data));
+    case 10:
+    case 11:
+    case 27:
+        return locale.FloatToStr(ReadDouble(data));
+    case 12:
+        return locale.DateToStr(ReadDouble(data));
+    case 13:
+        return locale.TimeToStr(ReadDouble(data));
+    case 35:
+        return locale.DateTimeToStr(ReadDouble(data));
+    case 14:
+    case 37:
+    case 40:
+        return CodePage::FromAnsi(reinterpret_cast<const char*>(data + 1), data[0]);
+    default:
+        return {};
+    }
+}
+
+void TLKField::SetValueText(const QString& text, int which)
+{
+    TValueBlock& block = Value(which);
+    block.Present = 1;
+    const bool listed = IsIntegerType(FieldType) || IsFloatType(FieldType)
+        || IsDateTimeType(FieldType) || IsStringType(FieldType);
+    if (!listed)
+        return; // nothing to store for this type
+    std::memset(block.Data, 0, sizeof block.Data);
+    quint8* data = block.Data;
+    const UserLocale& locale = UserLocale::Current();
+
+    std::optional<double> number;
+    switch (FieldType) {
+    case 7:
+        if (const auto v = locale.StrToInt64(text)) {
+            // A SHORT keeps the low 16 bits of whatever integer it is given.
+            qToLittleEndian<quint16>(quint16(quint64(*v) & 0xFFFF), data);
+            return;
+        }
+        break;
+    case 8:
+        if (const auto v = locale.StrToInt(text)) {
+            qToLittleEndian<qint32>(*v, data);
+            return;
+        }
+        break;
+    case 16:
+        if (const auto v = locale.StrToInt64(text)) {
+            qToLittleEndian<qint64>(*v, data);
+            return;
+        }
+        break;
+    case 12:
+        number = locale.StrToDate(text);
+        break;
+    case 13:
+        number = locale.StrToTime(text);
+        break;
+    case 35:
+        number = locale.StrToDateTime(text);
+        break;
+    case 14:
+    case 37:
+    case 40: {
+        const QByteArray bytes = CodePage::ToAnsi(text).left(MaxStringValue);
+        data[0] = quint8(bytes.size());
+        std::memcpy(data + 1, bytes.constData(), size_t(bytes.size()));
+        return;
+    }
+    default: // 10, 11, 27
+        number = locale.StrToFloat(text);
+        break;
+    }
+    if (number) {
+        WriteDouble(data, *number);
+        return;
+    }
+    // The text is no value of the field's kind: the block holds none.
+    block.Present = 0;
+}
+
+TFieldValueExpression TLKField::GetValueExpression(int which) const
+{
+    const TValueBlock& block = Value(which);
+    TFieldValueExpression e;
+    e.Present = block.Present != 0;
+    e.Operator = block.Operator;
+    e.Value = GetValueText(which);
+    return e;
+}
+
+void TLKField::ToCacheRecord(TFieldCacheRecord& record) const
+{
+    record.TableNodeIndex = TableNodeIndex;
+    record.FieldIndex = FieldIndex;
+    SetShortString(record.FieldName, FieldName.left(31));
+    SetShortString(record.DisplayName, DisplayName.left(128));
+    record.FieldType = FieldType;
+    record.CharLength = CharLength;
+    record.Visible = Visible ? 1 : 0;
+}
+
+void TLKField::FromCacheRecord(const TFieldCacheRecord& record)
+{
+    TableNodeIndex = record.TableNodeIndex;
+    FieldIndex = record.FieldIndex;
+    FieldName = GetShortString(record.FieldName);
+    DisplayName = GetShortString(record.DisplayName);
+    FieldType = record.FieldType;
+    CharLength = record.CharLength;
+    Visible = record.Visible != 0;
+}
+
+// ---------------------------------------------------------------- lists
+
+TLKField* TLKFields::Items(int i) const
+{
+    if (i < 0 || i >= Count())
+        throw EListError(QStringLiteral("List index out of bounds (%1)").arg(i));
+    return FItems[size_t(i)].get();
+}
+
+TLKField* TLKFields::Add(std::unique_ptr<TLKField> field)
+{
+    FItems.push_back(std::move(field));
+    return FItems.back().get();
+}
+
+TLKTable* TLKTables::Items(int i) const
+{
+    if (i < 0 || i >= Count())
+        throw EListError(QStringLiteral("List index out of bounds (%1)").arg(i));
+    return FItems[size_t(i)].get();
+}
+
+TLKTable* TLKTables::Add(std::unique_ptr<TLKTable> table)
+{
+    FItems.push_back(std::move(table));
+    return FItems.back().get();
+}
+
+// ---------------------------------------------------------------- TLKTable
+
+QString RemoveBlanks(const QString& name)
+{
+    QString result = name;
+    result.remove(QChar(' '));
+    return result;
+}
+
+TLKTable::TLKTable(const QString& tableName, const QString& linkedTable, const QString& ownIndex,
+                   const QString& parentIndex, qint32 tableNo, qint32 parentNo, qint32 nodeIndex)
+    : TableName(RemoveBlanks(tableName))
+    , LinkedTable(RemoveBlanks(linkedTable))
+    , OwnIndex(RemoveBlanks(ownIndex))
+    , ParentIndex(RemoveBlanks(parentIndex))
+    , NodeIndex(nodeIndex)
+    , TableNo(tableNo)
+    , ParentNo(parentNo)
+{
+}
+
+void TLKTable::ToCacheRecord(TTableCacheRecord& record) const
+{
+    SetShortString(record.TableName, TableName.left(31));
+    SetShortString(record.LinkedTable, LinkedTable.left(31));
+    SetShortString(record.OwnIndex, OwnIndex.left(31));
+    SetShortString(record.ParentIndex, ParentIndex.left(31));
+    record.NodeIndex = NodeIndex;
+    record.TableNo = TableNo;
+    record.ParentNo = ParentNo;
+}
+
+std::unique_ptr<TLKTable> TLKTable::FromCacheRecord(const TTableCacheRecord& record)
+{
+    return std::make_unique<TLKTable>(GetShortString(record.TableName), GetShortString(record.LinkedTable),
+                                      GetShortString(record.OwnIndex), GetShortString(record.ParentIndex),
+                                      record.TableNo, record.ParentNo, record.NodeIndex);
+}
+
+// ---------------------------------------------------------------- unit functions
+
+TFieldType IBTypeToFieldType(qint16 code)
+{
+    switch (code) {
+    case 7: return ftSmallint;
+    case 8: return ftInteger;
+    case 10:
+    case 11:
+    case 27: return ftFloat;
+    case 12: return ftDate;
+    case 13: return ftTime;
+    case 35: return ftDateTime;
+    case 16: return ftLargeint;
+    case 14:
+    case 37:
+    case 40: return ftString;
+    case 261: return ftBlob;
+    default: return ftUnknown;
+    }
+}
+
+TLKTable* FindTableByName(const TLKTables& list, const QString& name)
+{
+    const QString upper = name.toUpper();
+    for (const auto& table : list)
+        if (table->TableName.toUpper() == upper)
+            return table.get();
+    return nullptr;
+}
+
+TLKTable* FindTableByNode(const TLKTables& list, int nodeIndex)
+{
+    for (const auto& table : list)
+        if (table->NodeIndex == nodeIndex)
+            return table.get();
+    return nullptr;
+}
+
+int CountTableLinks(const TLKTables& list, const QString& name, const QString& linked, int parentNo)
+{
+    int count = 0;
+    for (const auto& table : list)
+        if (table->TableName == name && table->LinkedTable == linked && table->ParentNo == parentNo)
+            ++count;
+    return count;
+}
