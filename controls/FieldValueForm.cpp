@@ -16,6 +16,8 @@
 #include <QStackedWidget>
 #include <QStyle>
 
+#include <algorithm>
+
 namespace {
 
 const QColor TitleColour(144, 176, 192);
@@ -188,6 +190,9 @@ void TFFieldValue::BuildForm()
         d->setDisplayFormat(UserLocale::Current().ShortDateFormat);
         d->setMinimumDate(QDate(100, 1, 1));
         d->setDate(StoredDate);
+        // The substitute for the form's font is wider than the original:
+        // widen the picker rather than cut off the year.
+        d->resize(std::clamp(d->sizeHint().width(), 81, 160), BoxHeight);
         dateValues[i] = d;
 
         for (QWidget* w : {static_cast<QWidget*>(s), static_cast<QWidget*>(in),
@@ -237,7 +242,7 @@ void TFFieldValue::BuildForm()
     Fill(panel1, FaceColour);
     CBClearValues = new QCheckBox(Tr("Clear current values"), panel1);
     CBClearValues->setObjectName(QStringLiteral("CBClearValues"));
-    CBClearValues->setGeometry(8, 8, 121, 17);
+    CBClearValues->setGeometry(8, 8, std::clamp(CBClearValues->sizeHint().width(), 121, 195), 17);
     BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), Tr("OK"), panel1);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setGeometry(209, 8, 75, 25);
