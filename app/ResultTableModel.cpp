@@ -40,6 +40,9 @@ void ResultTableModel::Refresh()
 {
     beginResetModel();
     FAttached = FQuery && FQuery->Active();
+    // The first chunk is there at once, whatever the view asks for later.
+    if (FAttached && !FQuery->AllFetched() && FQuery->FetchedRowCount() < FQuery->BufferChunks())
+        Guarded([this] { FQuery->FetchRows(FQuery->BufferChunks() - FQuery->FetchedRowCount()); });
     FRowCount = FAttached ? FQuery->FetchedRowCount() : 0;
     FColumnCount = FAttached ? FQuery->FieldCount() : 0;
     endResetModel();

@@ -1,0 +1,68 @@
+#pragma once
+// Helpers for driving the demo's windows in tests: recording messages and
+// answering modal dialogs, whose exec() blocks the test's own code.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+#include "app/AppExceptionHandler.h"
+#include "app/Messages.h"
+#include "dbaccess/ExceptionHandler.h"
+
+// Records every message and every handled exception instead of showing them.
+struct MessageRecorder {
+    QStringList errors;
+    QStringList informations;
+
+    MessageRecorder()
+    {
+        InstallAppExceptionHandler();
+        AppMessages::SetHook([this](AppMessages::Kind kind, const QString& text) {
+            (kind == AppMessages::Kind::Error ? errors : informations).append(text);
+        });
+    }
+    ~MessageRecorder()
+    {
+        AppMessages::SetHook({});
+        SetExceptionHandler({});
+    }
+    void clear()
+    {
+        errors.clear();
+        informations.clear();
+    }
+};
+
+// Runs action on the next modal dialog of type T once it is shown. If the
+// action leaves the dialog open, it is rejected a little later, so a test
+// that went wrong fails instead of hanging.
+template <class T>
+void WhenModal(std::function<void(T*)> action, bool* ran = nullptr)
+{
+    auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, action, ran] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dialog && clock->elapsed() < 5000)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        delete clock;
+        if (!dialog)
+            return;
+        if (ran)
+            *ran = true;
+        action(dialog);
+        QPointer<T> guard(dialog);
+        QTimer::singleShot(3000, [guard] {
+            if (guard && guard->isVisible())
+                guard->reject();
+        });
+    });
+    timer->start();
+}
