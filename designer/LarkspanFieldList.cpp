@@ -209,12 +209,8 @@ void TLarkspan::ListViewDblClick()
     }
 
     TakeValue(*field, low, 1);
-    if (field->BoolBetweenFields != 0) {
-        if (IsLinkOperator(field->BoolBetweenFields))
-            TakeValue(*field, high, 2);
-        else   // no link token for it: the field has only its low condition
-            field->BoolBetweenFields = 0;
-    }
+    if (field->BoolBetweenFields != 0)
+        TakeValue(*field, high, 2);
     field->BuildCondition();
     item->setText(1, field->ConditionText);
 }

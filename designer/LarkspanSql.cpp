@@ -28,6 +28,11 @@ void AppendLines(QString& text, const QStringList& items, const QString& sep)
     }
 }
 
+bool UsesValue(const TValueBlock& block)
+{
+    return block.Present && IsCompareOperator(block.Operator);
+}
+
 bool IsUsed(const QList<QPair<QString, TLKTable*>>& used, const TLKTable* table)
 {
     for (const auto& entry : used)
@@ -80,9 +85,12 @@ QString TLarkspan::GenerateSQL()
             if (field->ConditionSQL.isEmpty())
                 continue;
             FWhereList << field->ConditionSQL;
-            if (field->LowValue.Present)
+            // The same tests that decide whether the condition names the
+            // parameter: a block with an operator outside the comparison
+            // table, or a link outside the link table, is left out of it.
+            if (UsesValue(field->LowValue))
                 FParamList.append({ParamName('a', *field), field});
-            if (field->BoolBetweenFields != 0 && field->HighValue.Present)
+            if (IsLinkOperator(field->BoolBetweenFields) && UsesValue(field->HighValue))
                 FParamList.append({ParamName('b', *field), field});
         }
     }

@@ -155,6 +155,28 @@ TEST(SqlGeneration, ConditionsAndParameters)
     ASSERT_TRUE(f.lk.BuildQuery(&query));
     for (const auto& e : f.lk.ParamList())
         EXPECT_FALSE(e.first.startsWith('b') && e.second == dept);
+
+    // Values as a query file may hold them: a link outside the link table,
+    // a present value with an operator outside the comparison table. The
+    // condition leaves them out, so no parameter may be bound for them.
+    TLKField* empNo = f.Field(root, "EMP_NO");
+    TLKField* phone = f.Field(root, "PHONE_EXT");
+    ASSERT_TRUE(empNo && phone);
+    empNo->SetValueText("5", 1);
+    empNo->SetValueText("9", 2);
+    empNo->BoolBetweenFields = 9;
+    empNo->BuildCondition();
+    phone->SetValueText("1", 1);
+    phone->LowValue.Operator = 255;
+    phone->SetValueText("250", 2);
+    phone->BoolBetweenFields = fboOr;
+    phone->BuildCondition();
+    ASSERT_TRUE(f.lk.BuildQuery(&query));
+    for (const auto& e : f.lk.ParamList()) {
+        EXPECT_FALSE(e.second == empNo && e.first.startsWith('b'));
+        EXPECT_FALSE(e.second == phone && e.first.startsWith('a'));
+        EXPECT_TRUE(f.lk.SQLText().contains(":" + e.first)) << e.first.toStdString();
+    }
 }
 
 // The bound statement returns what the same statement with literals returns.
