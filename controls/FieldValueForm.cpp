@@ -7,7 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateEdit>
+#include <QDateTimeEdit>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -164,7 +164,7 @@ void TFFieldValue::BuildForm()
     QLineEdit* stringValues[2];
     QLineEdit* integerValues[2];
     TZOVNumberEdit* floatValues[2];
-    QDateEdit* dateValues[2];
+    QDateTimeEdit* dateValues[2];
     for (int i = 0; i < 2; ++i) {
         const QString n = QString::number(i + 1);
 
@@ -183,13 +183,15 @@ void TFFieldValue::BuildForm()
         f->setGeometry(176, tops[i], 81, BoxHeight);
         floatValues[i] = f;
 
-        auto* d = new QDateEdit(FDatePage.page);
+        auto* d = new QDateTimeEdit(FDatePage.page);
         d->setObjectName(QStringLiteral("DateValue") + n);
         d->setGeometry(200, tops[i], 81, BoxHeight);
         d->setCalendarPopup(true);
-        d->setDisplayFormat(UserLocale::Current().ShortDateFormat);
+        d->setDisplayFormat(PickerFormat());
+        // Day counts have no time zone; neither have the pickers.
+        d->setTimeSpec(Qt::UTC);
         d->setMinimumDate(QDate(100, 1, 1));
-        d->setDate(StoredDate);
+        d->setDateTime(QDateTime(StoredDate, QTime(0, 0), Qt::UTC));
         // The substitute for the form's font is wider than the original:
         // widen the picker rather than cut off the year.
         d->resize(std::clamp(d->sizeHint().width(), 81, 160), BoxHeight);
@@ -323,13 +325,35 @@ void TFFieldValue::FillLinkOperators(QComboBox* box)
     box->setCurrentIndex(-1);
 }
 
+QString TFFieldValue::PickerFormat() const
+{
+    const UserLocale& loc = UserLocale::Current();
+    switch (FDataType) {
+    case ftTime:
+        return loc.LongTimeFormat;
+    case ftDateTime:
+        return loc.ShortDateFormat + QLatin1Char(' ') + loc.LongTimeFormat;
+    default:
+        return loc.ShortDateFormat;
+    }
+}
+
 void TFFieldValue::PutValue(QWidget* control, const QString& text)
 {
-    if (auto* date = qobject_cast<QDateEdit*>(control)) {
-        const std::optional<double> value = UserLocale::Current().StrToDateTime(text);
+    if (auto* picker = qobject_cast<QDateTimeEdit*>(control)) {
+        const UserLocale& loc = UserLocale::Current();
+        std::optional<double> value;
+        if (FDataType == ftTime)
+            value = loc.StrToTime(text);
         if (!value)
-            throw EConvertError(Tr("'%1' is not a valid date and time").arg(text));
-        date->setDate(DateTimeValue::ToDate(*value));
+            value = loc.StrToDateTime(text);
+        const QDateTime dateTime = value ? DateTimeValue::ToDateTime(*value) : QDateTime();
+        if (!dateTime.isValid()) {
+            throw EConvertError(FDataType == ftTime
+                                    ? Tr("'%1' is not a valid time").arg(text)
+                                    : Tr("'%1' is not a valid date and time").arg(text));
+        }
+        picker->setDateTime(dateTime);
     } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
         // The number edit shows the text as it is and takes it as its number
         // when it is entered.
@@ -339,8 +363,18 @@ void TFFieldValue::PutValue(QWidget* control, const QString& text)
 
 QString TFFieldValue::ReadValue(const QWidget* control) const
 {
-    if (auto* date = qobject_cast<const QDateEdit*>(control))
-        return UserLocale::Current().DateToStr(DateTimeValue::FromDate(date->date()));
+    if (auto* picker = qobject_cast<const QDateTimeEdit*>(control)) {
+        const UserLocale& loc = UserLocale::Current();
+        const double value = DateTimeValue::FromDateTime(picker->dateTime());
+        switch (FDataType) {
+        case ftTime:
+            return loc.TimeToStr(value);
+        case ftDateTime:
+            return loc.DateTimeToStr(value);
+        default:
+            return loc.DateToStr(value);
+        }
+    }
     if (auto* edit = qobject_cast<const QLineEdit*>(control))
         return edit->text();
     return {};
@@ -348,7 +382,7 @@ QString TFFieldValue::ReadValue(const QWidget* control) const
 
 bool TFFieldValue::HasValue(const QWidget* control) const
 {
-    if (qobject_cast<const QDateEdit*>(control))
+    if (qobject_cast<const QDateTimeEdit*>(control))
         return true;   // a date picker always holds a date
     if (auto* edit = qobject_cast<const QLineEdit*>(control))
         return !edit->text().trimmed().isEmpty();

@@ -5,7 +5,7 @@
 
 class QCheckBox;
 class QComboBox;
-class QDateEdit;
+class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -60,7 +60,9 @@ public:
     TZOVNumberEdit *FloatValue1 = nullptr, *FloatValue2 = nullptr;
     QLabel *DateFieldName1 = nullptr, *DateFieldName2 = nullptr;
     QComboBox *DateOperator1 = nullptr, *DateOperator2 = nullptr, *DateBoolBetweenFields = nullptr;
-    QDateEdit *DateValue1 = nullptr, *DateValue2 = nullptr;
+    // Date pickers; for time and timestamp fields they show and answer the
+    // time, or the date and the time, so that the field's value survives.
+    QDateTimeEdit *DateValue1 = nullptr, *DateValue2 = nullptr;
 
 private:
     // The page, link box, operator boxes and value controls of one data type.
@@ -80,6 +82,8 @@ private:
     // The controls of the page for FDataType; page is null for types
     // without a page.
     PageControls ChosenPage() const;
+    // The pickers' display format for FDataType.
+    QString PickerFormat() const;
     void PutValue(QWidget* control, const QString& text);
     QString ReadValue(const QWidget* control) const;
     bool HasValue(const QWidget* control) const;

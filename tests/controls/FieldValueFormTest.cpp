@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateEdit>
+#include <QDateTimeEdit>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -200,10 +200,10 @@ TEST_F(FieldValueForm, StringAndIntegerRoundTrip)
 
 TEST_F(FieldValueForm, FloatAndDateRoundTrip)
 {
-    TFFieldValue fresh(nullptr, "Salary", ftFloat);
-    fresh.SetValues(0, 0, 0, Expr(false, 0, {}), Expr(false, 0, {}));
-    EXPECT_EQ(fresh.FloatValue1->text(), "0");
-    EXPECT_EQ(fresh.FloatValue2->text(), "0");
+    TFFieldValue freshFloat(nullptr, "Salary", ftFloat);
+    freshFloat.SetValues(0, 0, 0, Expr(false, 0, {}), Expr(false, 0, {}));
+    EXPECT_EQ(freshFloat.FloatValue1->text(), "0");
+    EXPECT_EQ(freshFloat.FloatValue2->text(), "0");
 
     TFFieldValue form(nullptr, "Salary", ftFloat);
     form.SetValues(0, 0, fboAnd, Expr(true, 4, "12.5"), Expr(true, 5, "99.75"));
@@ -229,15 +229,33 @@ TEST_F(FieldValueForm, FloatAndDateRoundTrip)
     EXPECT_EQ(a.high.Value, "01/02/1999");   // a date text, time dropped
     EXPECT_EQ(a.high.Operator, 3);
 
-    // A time field opens on the date page and answers a date text.
+    // Time and timestamp fields open on the date page; their pickers keep
+    // and answer the time, so a stored bound comes back unchanged.
     TFFieldValue time(nullptr, "Start", ftTime);
-    time.SetValues(0, 0, 0, Expr(false, 0, {}), Expr(false, 0, {}));
+    time.SetValues(0, 0, 0, Expr(true, 1, "10:30:05"), Expr(false, 0, {}));
+    EXPECT_EQ(time.Notebook1->currentWidget()->objectName(), "AsDate");
+    EXPECT_EQ(time.DateValue1->time(), QTime(10, 30, 5));
     a = Get(time);
-    EXPECT_EQ(a.low.Value, "10/08/2001");
+    EXPECT_EQ(a.low.Value, "10:30:05");
+    EXPECT_EQ(a.high.Value, "00:00:00");
     EXPECT_EQ(a.link, 0);
+    TFFieldValue stamp(nullptr, "Changed", ftDateTime);
+    stamp.SetValues(0, 0, fboAnd, Expr(true, 4, "24/12/2020 10:30:00"), Expr(true, 5, "25/12/2020"));
+    a = Get(stamp);
+    EXPECT_EQ(a.low.Value, "24/12/2020 10:30:00");
+    EXPECT_EQ(a.high.Value, "25/12/2020");   // midnight is left out
+    EXPECT_EQ(a.low.Operator, 4);
+    // A date field drops a time given with its date.
+    TFFieldValue fresh(nullptr, "Hired", ftDate);
+    fresh.SetValues(0, 0, 0, Expr(false, 0, {}), Expr(false, 0, {}));
+    EXPECT_EQ(Get(fresh).low.Value, "10/08/2001");
+    EXPECT_EQ(Get(fresh).link, 0);
 
     TFFieldValue bad(nullptr, "Hired", ftDate);
     EXPECT_THROW(bad.SetValues(0, 0, 0, Expr(true, 0, "not a date"), Expr(false, 0, {})),
+                 EConvertError);
+    TFFieldValue badTime(nullptr, "Start", ftTime);
+    EXPECT_THROW(badTime.SetValues(0, 0, 0, Expr(true, 0, "25:99"), Expr(false, 0, {})),
                  EConvertError);
 
     // No page: nothing is filled and nothing but ClearValues comes back.
