@@ -302,8 +302,9 @@ QString UserLocale::FloatToStr(double value) const
         result += digits[0];
         if (digits.size() > 1)
             result += DecimalSeparator + digits.mid(1);
-        result += exponent < 0 ? QStringLiteral("E-") : QStringLiteral("E+");
-        result += QString::number(std::abs(exponent));
+        // "1E20", "1.5E-7": a sign only for negative exponents.
+        result += 'E';
+        result += QString::number(exponent);
         return result;
     }
     if (exponent < 0) {

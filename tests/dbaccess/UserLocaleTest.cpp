@@ -40,8 +40,8 @@ TEST(UserLocale, FloatToStrGeneralFormat)
     EXPECT_EQ(l.FloatToStr(0.1), "0.1");
     EXPECT_EQ(l.FloatToStr(1.0 / 3), "0.333333333333333");
     EXPECT_EQ(l.FloatToStr(123456789012345.0), "123456789012345");
-    EXPECT_EQ(l.FloatToStr(1e15), "1E+15");
-    EXPECT_EQ(l.FloatToStr(1e20), "1E+20");
+    EXPECT_EQ(l.FloatToStr(1e15), "1E15");
+    EXPECT_EQ(l.FloatToStr(1e20), "1E20");
     EXPECT_EQ(l.FloatToStr(1.5e-7), "1.5E-7");
     EXPECT_EQ(l.FloatToStr(0.00001), "0.00001");
     EXPECT_EQ(l.FloatToStr(0.000001), "1E-6");
@@ -55,6 +55,8 @@ TEST(UserLocale, StrToNumbers)
     EXPECT_EQ(l.StrToFloat("  12.5 "), 12.5);
     EXPECT_EQ(l.StrToFloat("-1.5E-7"), -1.5e-7);
     EXPECT_EQ(l.StrToFloat("+3"), 3.0);
+    EXPECT_EQ(l.StrToFloat("1E+20"), 1e20);
+    EXPECT_EQ(l.StrToFloat("1e20"), 1e20);
     EXPECT_EQ(l.StrToFloat(".5"), 0.5);
     for (const char* bad : {"", " ", "1,5", "abc", "1.5x", "1e", "e5", "-", "1 000", "1e999"})
         EXPECT_FALSE(l.StrToFloat(bad).has_value()) << bad;
