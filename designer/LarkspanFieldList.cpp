@@ -88,7 +88,6 @@ void TLarkspan::SetupListView()
     list->setItemsExpandable(false);
     list->setUniformRowHeights(true);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->clear();
     list->setColumnCount(2);
     list->setHeaderLabels({LarkspanMessages::FieldNameCaption(), LarkspanMessages::ValueCaption()});
     list->setHeaderHidden(false);

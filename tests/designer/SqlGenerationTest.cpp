@@ -231,3 +231,34 @@ TEST(SqlGeneration, BoundQueryMatchesLiteralsDialect3)
 {
     CompareWithLiterals(TestServer::employeeDialect3(), ftLargeint);
 }
+
+// A field selected two levels below the root brings every table on its path
+// into the statement, each join right after its table in numbering order.
+TEST(SqlGeneration, DeepSelectionJoinsThePath)
+{
+    DesignerTestFixture f(TestServer::employeeDialect1());
+    TLKTable* job = f.Table("JOB");
+    TLKTable* country = f.Table("COUNTRY");
+    ASSERT_TRUE(job && country);
+    ASSERT_EQ(country->ParentNo, job->TableNo);
+    f.Select(country);
+    f.Check("CURRENCY");
+
+    TIBTransaction tr;
+    tr.SetDefaultDatabase(&f.db);
+    TIBQuery query;
+    query.SetDatabase(&f.db);
+    query.SetTransaction(&tr);
+    ASSERT_TRUE(f.lk.BuildQuery(&query));
+    ASSERT_EQ(f.lk.UsedTables().size(), 3);
+    const QString from = QString("\rFROM\rEmployee Tbl_0,\rJOB Tbl_%1,\rCOUNTRY Tbl_%2\rWHERE\r")
+                             .arg(job->TableNo)
+                             .arg(country->TableNo);
+    EXPECT_TRUE(f.lk.SQLText().contains(from)) << f.lk.SQLText().toStdString();
+    ASSERT_EQ(f.lk.WhereList().size(), 2);
+    EXPECT_EQ(f.lk.WhereList()[0], job->JoinCondition);
+    EXPECT_EQ(f.lk.WhereList()[1], country->JoinCondition);
+    EXPECT_TRUE(f.lk.SQLText().endsWith(job->JoinCondition + " AND \r" + country->JoinCondition));
+    EXPECT_EQ(Rows(query).size(), 42);   // every employee has a job in a known country
+    tr.Commit();
+}
