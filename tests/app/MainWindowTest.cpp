@@ -406,6 +406,10 @@ TEST_F(MainWindowTest, BrowseAndIniButtons)
         EXPECT_EQ(QDir(dialog->directory()).absolutePath(),
                   QFileInfo(TMainForm::DefaultDatabasePath()).absolutePath());
         dialog->selectFile(other);
+        // Typed into the name edit, as a user would; this wins over whatever
+        // the view still has selected while it loads the folder.
+        if (auto* nameEdit = dialog->findChild<QLineEdit*>("fileNameEdit"))
+            nameEdit->setText(other);
         static_cast<QDialog*>(dialog)->accept();
     });
     form->BtnBrowse->click();
