@@ -6,6 +6,9 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <climits>
+#include <optional>
+
 namespace {
 
 // The file's text: UTF-8 when the bytes are valid UTF-8, else Windows-1250.
