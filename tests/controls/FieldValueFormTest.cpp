@@ -136,6 +136,27 @@ TEST_F(FieldValueForm, LayoutAndPagePerType)
     EXPECT_TRUE(date.DateValue1->calendarPopup());
     EXPECT_EQ(date.DateValue1->displayFormat(), "dd/MM/yyyy");
 
+    // Tab order among the page's controls (children of the controls, such
+    // as a picker's inner edit, are skipped).
+    auto order = [](QList<QWidget*> controls) {
+        QList<QWidget*> seen;
+        QWidget* w = controls.first();
+        for (int guard = 0; guard < 200 && seen.size() < controls.size(); ++guard) {
+            if (controls.contains(w) && !seen.contains(w))
+                seen << w;
+            w = w->nextInFocusChain();
+        }
+        return seen;
+    };
+    const QList<QWidget*> dateOrder = {date.DateOperator1, date.DateValue1,
+                                       date.DateBoolBetweenFields, date.DateOperator2,
+                                       date.DateValue2};
+    EXPECT_EQ(order(dateOrder), dateOrder);
+    const QList<QWidget*> stringOrder = {form.StringBoolBetWeenFields, form.StringOperator2,
+                                         form.StringOperator1, form.StringValue1,
+                                         form.StringValue2};
+    EXPECT_EQ(order(stringOrder), stringOrder);
+
     // A type without a page: the string page, nothing filled, stored labels.
     TFFieldValue blob(nullptr, "Notes", ftBlob);
     EXPECT_EQ(blob.Notebook1->currentWidget()->objectName(), "AsString");
