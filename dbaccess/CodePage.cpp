@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -25,6 +27,32 @@ public:
 private:
     iconv_t FHandle;
 };
+
+// Conversion descriptors are costly to open (several microseconds) and a
+// result set converts every text column of every row, so each thread keeps
+// the ones it has used. A descriptor serves one conversion at a time; the
+// shift state is reset before each use.
+iconv_t CachedHandle(const char* to, const char* from)
+{
+    struct Entry {
+        QByteArray Key;
+        std::unique_ptr<IconvHandle> Handle;
+    };
+    thread_local std::vector<Entry> cache;
+    const QByteArray key = QByteArray(to) + '|' + from;
+    for (const Entry& e : cache) {
+        if (e.Key == key) {
+            iconv(e.Handle->Get(), nullptr, nullptr, nullptr, nullptr);
+            return e.Handle->Get();
+        }
+    }
+    auto handle = std::make_unique<IconvHandle>(to, from);
+    if (!handle->Valid())
+        return iconv_t(-1);
+    const iconv_t cd = handle->Get();
+    cache.push_back({key, std::move(handle)});
+    return cd;
+}
 
 const char* const Ansi = "WINDOWS-1250";
 const char* const Utf32 = "UTF-32LE";
@@ -50,8 +78,8 @@ QByteArray EncodeWith(const QString& text, const char* charset)
 {
     if (text.isEmpty())
         return QByteArray("");
-    IconvHandle cd(charset, Utf32);
-    if (!cd.Valid())
+    const iconv_t cd = CachedHandle(charset, Utf32);
+    if (cd == iconv_t(-1))
         return text.toLatin1();
     const QList<uint> ucs4 = text.toUcs4();
     QByteArray input(reinterpret_cast<const char*>(ucs4.constData()), ucs4.size() * 4);
@@ -62,7 +90,7 @@ QByteArray EncodeWith(const QString& text, const char* charset)
     char* out = output.data();
     size_t outLeft = size_t(output.size());
     while (inLeft > 0) {
-        const size_t r = iconv(cd.Get(), &in, &inLeft, &out, &outLeft);
+        const size_t r = iconv(cd, &in, &inLeft, &out, &outLeft);
         if (r != size_t(-1))
             break;
         if (errno == E2BIG) {
@@ -91,7 +119,7 @@ QByteArray EncodeWith(const QString& text, const char* charset)
     char tail[16];
     char* t = tail;
     size_t tLeft = sizeof tail;
-    iconv(cd.Get(), nullptr, nullptr, &t, &tLeft);
+    iconv(cd, nullptr, nullptr, &t, &tLeft);
     output.truncate(out - output.data());
     output.append(tail, t - tail);
     return output;
@@ -102,8 +130,8 @@ QString DecodeWith(const char* data, int length, const char* charset)
 {
     if (length <= 0)
         return QString("");
-    IconvHandle cd(Utf32, charset);
-    if (!cd.Valid())
+    const iconv_t cd = CachedHandle(Utf32, charset);
+    if (cd == iconv_t(-1))
         return QString::fromLatin1(data, length);
     QByteArray input(data, length);
     char* in = input.data();
@@ -127,7 +155,7 @@ QString DecodeWith(const char* data, int length, const char* charset)
         outLeft -= 4;
     };
     while (inLeft > 0) {
-        const size_t r = iconv(cd.Get(), &in, &inLeft, &out, &outLeft);
+        const size_t r = iconv(cd, &in, &inLeft, &out, &outLeft);
         if (r != size_t(-1))
             break;
         if (errno == E2BIG) {
@@ -175,6 +203,67 @@ QByteArray IconvName(const QString& firebirdCharset)
     return Ansi;
 }
 
+// Windows-1250 both ways by table: the code page of every name and of every
+// text of a database without a connection character set, so the common path
+// needs no iconv call. The tables are built once through iconv itself.
+struct AnsiTables {
+    char16_t Decode[256];             // 0xFFFD where the byte is unassigned
+    std::vector<quint8> Encode;       // by UTF-16 unit; 0 where unmapped
+
+    AnsiTables() : Encode(0x10000, 0)
+    {
+        for (int b = 0; b < 256; ++b) {
+            const char byte = char(b);
+            Decode[b] = 0xFFFD;
+            if (b < 0x80) {
+                Decode[b] = char16_t(b);
+            } else {
+                const QString one = DecodeWith(&byte, 1, Ansi);
+                if (one.size() == 1 && one[0] != '?')
+                    Decode[b] = one[0].unicode();
+            }
+            if (Decode[b] != 0xFFFD)
+                Encode[Decode[b]] = quint8(b);
+        }
+    }
+};
+
+const AnsiTables& Tables()
+{
+    static const AnsiTables tables;
+    return tables;
+}
+
+QByteArray ToAnsiByTable(const QString& text)
+{
+    const AnsiTables& t = Tables();
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i; // one character outside the basic plane: one '?'
+            out.append('?');
+            continue;
+        }
+        const quint8 b = t.Encode[c];
+        out.append(b != 0 || c == 0 ? char(b) : '?');
+    }
+    return out;
+}
+
+QString FromAnsiByTable(const char* data, int length)
+{
+    const AnsiTables& t = Tables();
+    QString out(length, Qt::Uninitialized);
+    QChar* p = out.data();
+    for (int i = 0; i < length; ++i) {
+        const char16_t c = t.Decode[static_cast<unsigned char>(data[i])];
+        p[i] = c == 0xFFFD ? QChar('?') : QChar(c);
+    }
+    return out;
+}
+
 } // namespace
 
 namespace CodePage {
@@ -183,7 +272,7 @@ QByteArray ToAnsi(const QString& text)
 {
     if (IsAscii(text))
         return text.toLatin1();
-    return EncodeWith(text, Ansi);
+    return ToAnsiByTable(text);
 }
 
 QString FromAnsi(const char* data, int length)
@@ -192,7 +281,7 @@ QString FromAnsi(const char* data, int length)
         return QString("");
     if (IsAscii(data, length))
         return QString::fromLatin1(data, length);
-    return DecodeWith(data, length, Ansi);
+    return FromAnsiByTable(data, length);
 }
 
 QString FromAnsi(const QByteArray& bytes)
@@ -205,6 +294,8 @@ QByteArray Encode(const QString& text, const QString& firebirdCharset)
     const QByteArray name = IconvName(firebirdCharset);
     if (name.isEmpty())
         return text.toUtf8();
+    if (name == Ansi)
+        return ToAnsi(text);
     if (IsAscii(text) && name != "ASCII")
         return text.toLatin1();
     return EncodeWith(text, name.constData());
@@ -215,6 +306,8 @@ QString Decode(const QByteArray& bytes, const QString& firebirdCharset)
     const QByteArray name = IconvName(firebirdCharset);
     if (name.isEmpty())
         return QString::fromUtf8(bytes);
+    if (name == Ansi)
+        return FromAnsi(bytes);
     if (IsAscii(bytes.constData(), int(bytes.size())))
         return QString::fromLatin1(bytes);
     return DecodeWith(bytes.constData(), int(bytes.size()), name.constData());

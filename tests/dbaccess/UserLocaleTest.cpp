@@ -176,6 +176,16 @@ TEST(CodePage, Windows1250RoundTrip)
     // 0x81 is unassigned in Windows-1250.
     EXPECT_EQ(CodePage::FromAnsi(QByteArray("x\x81y")), "x?y");
 
+    // Every assigned byte of the code page survives a round trip.
+    QByteArray all;
+    for (int b = 1; b < 256; ++b)
+        if (b != 0x81 && b != 0x83 && b != 0x88 && b != 0x90 && b != 0x98)
+            all.append(char(b));
+    const QString allText = CodePage::FromAnsi(all);
+    EXPECT_FALSE(allText.contains(QChar(0xFFFD)));
+    EXPECT_EQ(CodePage::ToAnsi(allText), all);
+    EXPECT_EQ(CodePage::FromAnsi(QByteArray("\x80\x8A")), QString::fromUtf8("€Š"));
+
     EXPECT_EQ(CodePage::Encode(hungarian, ""), ansi);
     EXPECT_EQ(CodePage::Encode(hungarian, "NONE"), ansi);
     EXPECT_EQ(CodePage::Encode(hungarian, "UTF8"), hungarian.toUtf8());
