@@ -4,6 +4,7 @@
 #include "dbaccess/Errors.h"
 #include "dbaccess/ParamBinding.h"
 #include "dbaccess/UserLocale.h"
+#include "dbaccess/ValueFormatter.h"
 
 #include <cmath>
 #include <cstring>
@@ -77,7 +78,7 @@ QString DecodeText(const char* data, int length, const QString& charset)
     return CodePage::Decode(QByteArray(data, length), charset);
 }
 
-QString ValueText(const char* row, const ColumnSlot& s, const QString& charset, const UserLocale& locale)
+QString ValueText(const char* row, const ColumnSlot& s, const QString& charset, const ValueFormatter& format)
 {
     const char* data = row + s.dataOffset;
     switch (s.type) {
@@ -89,24 +90,24 @@ QString ValueText(const char* row, const ColumnSlot& s, const QString& charset, 
         if (s.scale == 0)
             return QString::number(scaledValue(data, s.type));
         if (s.kind == ftBCD)
-            return decimalText(scaledValue(data, s.type), s.scale, locale.DecimalSeparator);
-        return locale.FloatToStr(numericDouble(data, s));
+            return decimalText(scaledValue(data, s.type), s.scale, format.Locale().DecimalSeparator);
+        return format.Float(numericDouble(data, s));
     case SQL_FLOAT:
     case SQL_DOUBLE:
-    case SQL_D_FLOAT: return locale.FloatToStr(numericDouble(data, s));
+    case SQL_D_FLOAT: return format.Float(numericDouble(data, s));
     case SQL_TIMESTAMP: {
-        const auto ts = load<ISC_TIMESTAMP>(data);
-        return locale.DateTimeToStr(FromServerDate(ts.timestamp_date) + FromServerTime(ts.timestamp_time));
+        return format.Timestamp(load<ISC_TIMESTAMP>(data));
     }
-    case SQL_TYPE_DATE: return locale.DateToStr(FromServerDate(load<ISC_DATE>(data)));
-    case SQL_TYPE_TIME: return locale.TimeToStr(FromServerTime(load<ISC_TIME>(data)));
+    case SQL_TYPE_DATE: return format.Date(load<ISC_DATE>(data));
+    case SQL_TYPE_TIME: return format.Time(load<ISC_TIME>(data));
     case SQL_BOOLEAN: return load<char>(data) ? QStringLiteral("True") : QStringLiteral("False");
     default: return QString();
     }
 }
 
-qint64 ValueInteger(const char* row, const ColumnSlot& s, const QString& charset, const UserLocale& locale)
+qint64 ValueInteger(const char* row, const ColumnSlot& s, const QString& charset, const ValueFormatter& format)
 {
+    const UserLocale& locale = format.Locale();
     const char* data = row + s.dataOffset;
     switch (s.type) {
     case SQL_SHORT:
@@ -124,7 +125,7 @@ qint64 ValueInteger(const char* row, const ColumnSlot& s, const QString& charset
     case SQL_BOOLEAN: return load<char>(data) ? 1 : 0;
     case SQL_TEXT:
     case SQL_VARYING: {
-        const QString text = ValueText(row, s, charset, locale);
+        const QString text = ValueText(row, s, charset, format);
         if (auto i = locale.StrToInt64(text))
             return *i;
         throw EDatabaseError(QStringLiteral("Invalid variant type conversion"));

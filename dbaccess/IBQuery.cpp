@@ -8,6 +8,7 @@
 #include "dbaccess/IBTransaction.h"
 #include "dbaccess/ParamParser.h"
 #include "dbaccess/StatusVector.h"
+#include "dbaccess/UserLocale.h"
 
 #include <QRegularExpression>
 
@@ -304,6 +305,7 @@ void TIBQuery::Open()
     try {
         if (!FPrepared)
             PrepareStatement();
+        d->format.Reset(UserLocale::Current());
         BindParams();
         Execute();
         FActive = true;

@@ -6,6 +6,7 @@
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/ParamBinding.h"
 #include "dbaccess/RowBuffer.h"
+#include "dbaccess/ValueFormatter.h"
 #include "dbaccess/Xsqlda.h"
 
 // The client-library side of a query: statement handle, descriptors,
@@ -20,6 +21,7 @@ struct TIBQuery::Impl {
     std::vector<short> nullFlags;
     RowBuffer rows;
     std::vector<int> fieldSlot;         // field index -> column slot
+    ValueFormatter format;              // the user's locale, read at Open
     QString charset;                    // connection character set of the statement
     QString sentText;                   // the statement with "?" for each reference
     bool cursorOpen = false;

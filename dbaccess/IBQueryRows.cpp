@@ -101,7 +101,7 @@ QString TIBQuery::ColumnText(int row, int column) const
                                             static_cast<isc_tr_handle*>(FTransaction->HandlePtr()), id);
         return DecodeText(content.constData(), int(content.size()), d->charset);
     }
-    return ValueText(data, slot, d->charset, UserLocale::Current());
+    return ValueText(data, slot, d->charset, d->format);
 }
 
 qint64 TIBQuery::ColumnInteger(int row, int column) const
@@ -110,8 +110,8 @@ qint64 TIBQuery::ColumnInteger(int row, int column) const
         return 0;
     const ColumnSlot& slot = d->rows.Slots()[size_t(d->fieldSlot[size_t(column)])];
     if (slot.type == SQL_BLOB)
-        return UserLocale::Current().StrToInt64(ColumnText(row, column)).value_or(0);
-    return ValueInteger(d->rows.Row(row), slot, d->charset, UserLocale::Current());
+        return d->format.Locale().StrToInt64(ColumnText(row, column)).value_or(0);
+    return ValueInteger(d->rows.Row(row), slot, d->charset, d->format);
 }
 
 QString TField::TextValue() const

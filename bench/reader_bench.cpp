@@ -1,0 +1,180 @@
+// Reads a 1,000,000-row table through the session layer (every cell's
+// TextValue) and through a bare isc_dsql_fetch loop (no conversion), and
+// compares the times. Not a test: prints the figures.
+#include "common/TestServer.h"
+#include "dbaccess/Errors.h"
+#include "dbaccess/IBDatabase.h"
+#include "dbaccess/IBQuery.h"
+#include "dbaccess/IBTransaction.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <ibase.h>
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+const char* Statement = "SELECT ID, NAME, AMOUNT, STAMP, CODE FROM BENCH";
+constexpr int RowCount = 1000000;
+
+struct Timing {
+    double firstRowMs = 0;
+    double totalMs = 0;
+    qint64 rows = 0;
+    qint64 checksum = 0;
+};
+
+void check(ISC_STATUS* status, const char* call)
+{
+    if (status[0] == 1 && status[1] > 0) {
+        char text[512];
+        const ISC_STATUS* p = status;
+        fb_interpret(text, sizeof text, &p);
+        throw std::runtime_error(std::string(call) + ": " + text);
+    }
+}
+
+QString benchDatabase()
+{
+    const QString path = QFileInfo(TestServer::employeeDialect3()).absolutePath() + "/reader_bench.fdb";
+    if (QFileInfo::exists(path)) {
+        try {   // reuse it when it holds the whole table
+            TIBDatabase db;
+            TestServer::configure(db, path);
+            TIBTransaction tr;
+            tr.SetDefaultDatabase(&db);
+            TIBQuery q;
+            q.SetDatabase(&db);
+            q.SetTransaction(&tr);
+            q.SetSQL(QString("SELECT COUNT(*) FROM BENCH"));
+            q.Open();
+            if (q.Fields(0).IntegerValue() == RowCount)
+                return path;
+        } catch (const std::exception&) {
+        }
+    }
+    std::printf("creating %s with %d rows...\n", qPrintable(path), RowCount);
+    std::fflush(stdout);
+    return TestServer::createScratchDatabase(
+        "reader_bench",
+        {"CREATE TABLE BENCH (ID INTEGER NOT NULL, NAME VARCHAR(40) CHARACTER SET NONE, AMOUNT DOUBLE PRECISION, STAMP TIMESTAMP, CODE CHAR(5) CHARACTER SET NONE)",
+         "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 1000000) DO BEGIN "
+         "INSERT INTO BENCH VALUES (:I, 'Name number ' || :I, :I * 1.25 + 0.125, "
+         "DATEADD(:I SECOND TO TIMESTAMP '2000-01-01 00:00:00'), 'C' || MOD(:I, 1000)); I = I + 1; END END"});
+}
+
+Timing readThroughSession(const QString& path)
+{
+    TIBDatabase db;
+    TestServer::configure(db, path);
+    db.SetSQLDialect(3);
+    db.SetConnected(true);
+    TIBTransaction tr;
+    tr.SetDefaultDatabase(&db);
+    TIBQuery q;
+    q.SetDatabase(&db);
+    q.SetTransaction(&tr);
+    q.SetSQL(QString(Statement));
+
+    Timing t;
+    QElapsedTimer timer;
+    timer.start();
+    q.Open();
+    std::vector<TField*> fields;
+    for (int i = 0; i < q.FieldCount(); ++i)
+        fields.push_back(&q.Fields(i));
+    bool first = true;
+    while (!q.Eof()) {
+        for (TField* f : fields)
+            t.checksum += f->TextValue().size();
+        if (first) {
+            t.firstRowMs = double(timer.nsecsElapsed()) / 1e6;
+            first = false;
+        }
+        ++t.rows;
+        q.Next();
+    }
+    q.Close();
+    t.totalMs = double(timer.nsecsElapsed()) / 1e6;
+    return t;
+}
+
+Timing readBare(const QString& path)
+{
+    ISC_STATUS_ARRAY status = {};
+    isc_db_handle db = 0;
+    isc_tr_handle tr = 0;
+    isc_stmt_handle stmt = 0;
+    const QByteArray name = TestServer::connectionString(path).toLocal8Bit();
+    QByteArray dpb(1, char(isc_dpb_version1));
+    for (const QString& line : TestServer::loginParams()) {
+        const QByteArray value = line.section('=', 1).toLatin1();
+        dpb.append(char(line.startsWith("user_name") ? isc_dpb_user_name : isc_dpb_password));
+        dpb.append(char(value.size()));
+        dpb.append(value);
+    }
+    isc_attach_database(status, short(name.size()), name.constData(), &db, short(dpb.size()), dpb.constData());
+    check(status, "isc_attach_database");
+    isc_start_transaction(status, &tr, 1, &db, 0, nullptr);
+    check(status, "isc_start_transaction");
+
+    Timing t;
+    QElapsedTimer timer;
+    timer.start();
+    isc_dsql_alloc_statement2(status, &db, &stmt);
+    check(status, "isc_dsql_alloc_statement2");
+    std::unique_ptr<char[]> daStorage(new char[XSQLDA_LENGTH(5)]());
+    XSQLDA* out = reinterpret_cast<XSQLDA*>(daStorage.get());
+    out->version = SQLDA_VERSION1;
+    out->sqln = 5;
+    isc_dsql_prepare(status, &tr, &stmt, 0, Statement, 3, out);
+    check(status, "isc_dsql_prepare");
+    std::vector<std::vector<char>> buffers(size_t(out->sqld));
+    std::vector<short> nulls(size_t(out->sqld));
+    for (int i = 0; i < out->sqld; ++i) {
+        XSQLVAR& v = out->sqlvar[i];
+        buffers[size_t(i)].resize(size_t(v.sqllen) + 2);
+        v.sqldata = buffers[size_t(i)].data();
+        v.sqlind = &nulls[size_t(i)];
+        v.sqltype = short(v.sqltype | 1);
+    }
+    isc_dsql_execute(status, &tr, &stmt, 3, nullptr);
+    check(status, "isc_dsql_execute");
+    while (isc_dsql_fetch(status, &stmt, SQLDA_VERSION1, out) == 0) {
+        if (t.rows == 0)
+            t.firstRowMs = double(timer.nsecsElapsed()) / 1e6;
+        ++t.rows;
+        t.checksum += nulls[0];
+    }
+    check(status, "isc_dsql_fetch");
+    isc_dsql_free_statement(status, &stmt, DSQL_drop);
+    t.totalMs = double(timer.nsecsElapsed()) / 1e6;
+    isc_commit_transaction(status, &tr);
+    isc_detach_database(status, &db);
+    return t;
+}
+}
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    try {
+        const QString path = benchDatabase();
+        readBare(path);   // warm the server's page cache
+        const Timing bare = readBare(path);
+        const Timing session = readThroughSession(path);
+        std::printf("rows: session %lld, bare %lld\n", session.rows, bare.rows);
+        std::printf("bare fetch loop:  first row %8.2f ms, all rows %9.1f ms\n", bare.firstRowMs, bare.totalMs);
+        std::printf("session layer:    first row %8.2f ms, all rows %9.1f ms\n", session.firstRowMs, session.totalMs);
+        std::printf("ratio session/bare: first row %.2f (target <= 2), all rows %.2f (target <= 1.2)\n",
+                    session.firstRowMs / bare.firstRowMs, session.totalMs / bare.totalMs);
+        return session.rows == bare.rows ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "reader_bench: %s\n", e.what());
+        return 2;
+    }
+}

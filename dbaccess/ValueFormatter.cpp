@@ -1,0 +1,252 @@
+#include "dbaccess/ValueFormatter.h"
+
+#include "dbaccess/ParamBinding.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace {
+constexpr qint64 MSecsPerDay = 86400000;
+
+// Civil date of a day count since 1970-01-01 (proleptic Gregorian).
+void civilFromDays(qint64 z, int* y, int* m, int* d)
+{
+    z += 719468;
+    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = unsigned(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const qint64 year = qint64(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    *d = int(doy - (153 * mp + 2) / 5 + 1);
+    *m = int(mp < 10 ? mp + 3 : mp - 9);
+    *y = int(year + (*m <= 2 ? 1 : 0));
+}
+
+void appendNumber(QString& out, int value, int width)
+{
+    char buf[16];
+    auto res = std::to_chars(buf, buf + sizeof buf, value);
+    for (int pad = width - int(res.ptr - buf); pad > 0; --pad)
+        out += QLatin1Char('0');
+    out += QLatin1StringView(buf, res.ptr - buf);
+}
+
+// The day count value as UserLocale splits it: whole days and rounded
+// milliseconds, rolling over at midnight. False for values it would not
+// treat as a plain positive day count.
+bool splitDayCount(double value, qint64* days, qint64* ms)
+{
+    if (!(value >= 0) || value > 1.0e8)
+        return false;
+    const double whole = std::trunc(value);
+    *days = qint64(whole);
+    *ms = qint64(std::llround((value - whole) * double(MSecsPerDay)));
+    if (*ms >= MSecsPerDay) {
+        *ms -= MSecsPerDay;
+        *days += 1;
+    }
+    return true;
+}
+}
+
+void ValueFormatter::Reset(const UserLocale& locale)
+{
+    FLocale = locale;
+    FDateFast = Compile(locale.ShortDateFormat, &FDateTokens);
+    FTimeFast = Compile(locale.LongTimeFormat, &FTimeTokens);
+}
+
+// Compiles the numeric elements of a date/time format: d dd M MM yy yyyy,
+// H HH h hh (24-hour without AP), m mm s ss zzz, quoted text and other
+// characters. Anything else makes the format unsuitable (false).
+bool ValueFormatter::Compile(const QString& format, std::vector<Token>* tokens)
+{
+    tokens->clear();
+    auto literal = [&](QChar c) {
+        if (tokens->empty() || tokens->back().kind != 'L')
+            tokens->push_back({'L', QString()});
+        tokens->back().literal += c;
+    };
+    const qsizetype n = format.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = format[i];
+        if (c == QLatin1Char('\'')) {
+            if (i + 1 < n && format[i + 1] == QLatin1Char('\'')) {
+                literal(c);
+                i += 2;
+                continue;
+            }
+            qsizetype j = i + 1;
+            for (; j < n; ++j) {
+                if (format[j] == QLatin1Char('\'')) {
+                    if (j + 1 < n && format[j + 1] == QLatin1Char('\'')) {
+                        literal(format[j]);
+                        ++j;
+                        continue;
+                    }
+                    break;
+                }
+                literal(format[j]);
+            }
+            i = j + 1;
+            continue;
+        }
+        if (!c.isLetter()) {
+            literal(c);
+            ++i;
+            continue;
+        }
+        qsizetype j = i;
+        while (j < n && format[j] == c)
+            ++j;
+        const int run = int(j - i);
+        char kind = 0;
+        switch (c.unicode()) {
+        case 'd': kind = run == 1 ? 'd' : run == 2 ? 'D' : 0; break;
+        case 'M': kind = run == 1 ? 'M' : run == 2 ? 'N' : 0; break;
+        case 'y': kind = run == 2 ? 'y' : run == 4 ? 'Y' : 0; break;
+        case 'H':
+        case 'h': kind = run == 1 ? 'h' : run == 2 ? 'H' : 0; break;
+        case 'm': kind = run == 1 ? 'm' : run == 2 ? 'n' : 0; break;
+        case 's': kind = run == 1 ? 's' : run == 2 ? 'S' : 0; break;
+        case 'z': kind = run == 3 ? 'z' : 0; break;
+        default: break;
+        }
+        if (kind == 0)
+            return false;
+        tokens->push_back({kind, QString()});
+        i = j;
+    }
+    return true;
+}
+
+void ValueFormatter::Append(QString& out, const std::vector<Token>& tokens, int y, int mo, int d, int h, int mi,
+                            int s, int ms) const
+{
+    for (const Token& t : tokens) {
+        switch (t.kind) {
+        case 'L': out += t.literal; break;
+        case 'd': appendNumber(out, d, 1); break;
+        case 'D': appendNumber(out, d, 2); break;
+        case 'M': appendNumber(out, mo, 1); break;
+        case 'N': appendNumber(out, mo, 2); break;
+        case 'y': appendNumber(out, y % 100, 2); break;
+        case 'Y': appendNumber(out, y, 4); break;
+        case 'h': appendNumber(out, h, 1); break;
+        case 'H': appendNumber(out, h, 2); break;
+        case 'm': appendNumber(out, mi, 1); break;
+        case 'n': appendNumber(out, mi, 2); break;
+        case 's': appendNumber(out, s, 1); break;
+        case 'S': appendNumber(out, s, 2); break;
+        case 'z': appendNumber(out, ms, 3); break;
+        default: break;
+        }
+    }
+}
+
+QString ValueFormatter::Timestamp(ISC_TIMESTAMP ts) const
+{
+    const double value = FromServerDate(ts.timestamp_date) + FromServerTime(ts.timestamp_time);
+    qint64 days = 0, ms = 0;
+    if (!FDateFast || !FTimeFast || !splitDayCount(value, &days, &ms))
+        return FLocale.DateTimeToStr(value);
+    int y, mo, d;
+    civilFromDays(days - 25569, &y, &mo, &d);   // 1899-12-30 is 25569 days before 1970-01-01
+    if (y > 9999)
+        return FLocale.DateTimeToStr(value);
+    QString out;
+    out.reserve(24);
+    Append(out, FDateTokens, y, mo, d, 0, 0, 0, 0);
+    if (ms != 0) {
+        out += QLatin1Char(' ');
+        Append(out, FTimeTokens, 0, 0, 0, int(ms / 3600000), int(ms / 60000 % 60), int(ms / 1000 % 60), int(ms % 1000));
+    }
+    return out;
+}
+
+QString ValueFormatter::Date(ISC_DATE date) const
+{
+    const double value = FromServerDate(date);
+    qint64 days = 0, ms = 0;
+    if (!FDateFast || !splitDayCount(value, &days, &ms))
+        return FLocale.DateToStr(value);
+    int y, mo, d;
+    civilFromDays(days - 25569, &y, &mo, &d);
+    if (y > 9999)
+        return FLocale.DateToStr(value);
+    QString out;
+    out.reserve(12);
+    Append(out, FDateTokens, y, mo, d, 0, 0, 0, 0);
+    return out;
+}
+
+QString ValueFormatter::Time(ISC_TIME time) const
+{
+    const double value = FromServerTime(time);
+    qint64 days = 0, ms = 0;
+    if (!FTimeFast || !splitDayCount(value, &days, &ms))
+        return FLocale.TimeToStr(value);
+    QString out;
+    out.reserve(12);
+    Append(out, FTimeTokens, 0, 0, 0, int(ms / 3600000), int(ms / 60000 % 60), int(ms / 1000 % 60), int(ms % 1000));
+    return out;
+}
+
+// Fifteen significant digits, trailing zeros dropped; plain notation for
+// decimal exponents -5..14, otherwise mantissa, "E" and exponent.
+QString ValueFormatter::Float(double value) const
+{
+    if (!std::isfinite(value) || value == 0)
+        return FLocale.FloatToStr(value);
+    char buf[40];
+    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
+    const char* e = static_cast<const char*>(std::memchr(buf, 'e', size_t(res.ptr - buf)));
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), res.ptr, exponent);
+    char digits[20];
+    int count = 0;
+    for (const char* p = buf; p < e; ++p)
+        if (*p >= '0' && *p <= '9')
+            digits[count++] = *p;
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
+
+    const char sep = FLocale.DecimalSeparator.unicode() < 128 ? char(FLocale.DecimalSeparator.unicode()) : 0;
+    if (sep == 0)
+        return FLocale.FloatToStr(value);
+    char out[48];
+    int n = 0;
+    if (value < 0)
+        out[n++] = '-';
+    if (exponent < -5 || exponent >= 15) {
+        out[n++] = digits[0];
+        if (count > 1) {
+            out[n++] = sep;
+            for (int i = 1; i < count; ++i)
+                out[n++] = digits[i];
+        }
+        out[n++] = 'E';
+        n += int(std::to_chars(out + n, out + sizeof out, exponent).ptr - (out + n));
+    } else if (exponent < 0) {
+        out[n++] = '0';
+        out[n++] = sep;
+        for (int i = 0; i < -exponent - 1; ++i)
+            out[n++] = '0';
+        for (int i = 0; i < count; ++i)
+            out[n++] = digits[i];
+    } else if (count <= exponent + 1) {
+        for (int i = 0; i < count; ++i)
+            out[n++] = digits[i];
+        for (int i = count; i < exponent + 1; ++i)
+            out[n++] = '0';
+    } else {
+        for (int i = 0; i < exponent + 1; ++i)
+            out[n++] = digits[i];
+        out[n++] = sep;
+        for (int i = exponent + 1; i < count; ++i)
+            out[n++] = digits[i];
+    }
+    return QString::fromLatin1(out, n);
+}
