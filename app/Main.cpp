@@ -120,6 +120,8 @@ void TMainForm::CreateControls()
     BtnSave->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     BtnLoad = MakeButton(this, "BtnLoad", tr("Load a query"), 408, 416, 121, 25);
     BtnLoad->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    for (QPushButton* button : {BtnClose, BtnSave, BtnLoad})
+        button->setIconSize(QSize(14, 14));
 
     setTabOrder(ServerAddr, Path);
     setTabOrder(Path, BtnBrowse);

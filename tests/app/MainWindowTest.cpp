@@ -219,6 +219,16 @@ TEST_F(MainWindowTest, ConditionsAndResults)
     EditCondition(lastName);
     EXPECT_EQ(lastName->text(1), condition);
 
+    // LARKSPAN_SCREENSHOT=<file> saves a picture of the window as it stands:
+    // connected, the sample's tree open, one field with a condition.
+    const QString screenshot = qEnvironmentVariable("LARKSPAN_SCREENSHOT");
+    if (!screenshot.isEmpty()) {
+        form->TreeView1->expandAll();
+        form->ListView1->setCurrentItem(lastName);
+        QApplication::processEvents();
+        EXPECT_TRUE(form->grab().save(screenshot));
+    }
+
     const int expected = CountRows("select count(*) from employee where last_name starting with 'B'");
     ASSERT_GT(expected, 1);
 
