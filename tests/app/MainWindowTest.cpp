@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -66,6 +67,7 @@ protected:
     {
         ASSERT_TRUE(cacheDir.isValid());
         previousDir = QDir::currentPath();
+        QStandardPaths::setTestModeEnabled(true);   // keep the user's data folder out of it
         // employee.ini is found in the folder the program starts from.
         QDir::setCurrent(QStringLiteral(LARKSPAN_SOURCE_DIR "/app"));
         form = std::make_unique<TMainForm>();
@@ -218,6 +220,7 @@ TEST_F(MainWindowTest, ConditionsAndResults)
     });
     EditCondition(lastName);
     EXPECT_EQ(lastName->text(1), condition);
+    EXPECT_TRUE(form->findChildren<TFFieldValue*>().isEmpty());   // each dialog freed after use
 
     // LARKSPAN_SCREENSHOT=<file> saves a picture of the window as it stands:
     // connected, the sample's tree open, one field with a condition.
@@ -379,6 +382,8 @@ TEST_F(MainWindowTest, SaveAndLoadDesigns)
     });
     form->BtnLoad->click();
     EXPECT_TRUE(messages.errors.isEmpty()) << messages.errors.join('\n').toStdString();
+    EXPECT_TRUE(form->findChildren<TFQueryName*>().isEmpty());
+    EXPECT_TRUE(form->findChildren<TFSelectQuery*>().isEmpty());
     ASSERT_EQ(listed.size(), 2);
     EXPECT_EQ(listed[0], QString(255, QLatin1Char('n')));   // cut to 255 characters
     EXPECT_EQ(listed[1], "young");
