@@ -213,6 +213,12 @@ TEST(DesignerComponent, HandlersFollowTheControls)
     EXPECT_EQ(job->Fields.Count(), 0);
     tree.setCurrentItem(TreeNodes::ItemAt(&tree, job->NodeIndex));
     EXPECT_GT(job->Fields.Count(), 0);            // the selection handler ran
+    EXPECT_GT(list.topLevelItemCount(), 0);
+
+    // Regenerating drops the list's items with the model they point into.
+    lk.GenerateView();
+    EXPECT_EQ(list.topLevelItemCount(), 0);
+    EXPECT_EQ(tree.currentItem(), nullptr);
 
     // Assigning the same tree again installs nothing new.
     int calls = 0;
