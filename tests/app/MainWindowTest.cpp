@@ -131,6 +131,7 @@ TEST_F(MainWindowTest, StartsDisconnectedWithStoredSettings)
     EXPECT_EQ(form->Larkspan1->TreeView(), form->TreeView1);
     EXPECT_EQ(form->Larkspan1->ListView(), form->ListView1);
     EXPECT_EQ(form->ListView1->columnCount(), 2);
+    EXPECT_EQ(form->focusWidget(), form->Path);
 }
 
 TEST_F(MainWindowTest, ConnectMessagesAndDisconnect)
@@ -280,6 +281,11 @@ TEST_F(MainWindowTest, ConditionsAndResults)
     form->BtnResults->click();
     EXPECT_EQ(finalRows, expected);
     EXPECT_FALSE(form->ResultQuery->Active());
+
+    // Closing the main window disconnects.
+    form->close();
+    EXPECT_FALSE(form->IBDatabase1->Connected());
+    EXPECT_TRUE(messages.errors.isEmpty()) << messages.errors.join('\n').toStdString();
 }
 
 TEST_F(MainWindowTest, ConversionErrorInNumberEditIsShownAndSurvived)
