@@ -1,6 +1,10 @@
 // View generation against the sample databases and a scratch schema: node
 // texts and order, table numbering, join indexes checked against the system
 // tables, path exclusion, the join pass and the statement count.
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 #include <gtest/gtest.h>
@@ -389,4 +393,36 @@ TEST(Schema, GenerateViewStatementCount)
     const quint64 start = t.db.ExecutedStatementCount();
     t.lk.GenerateView();
     EXPECT_EQ(t.db.ExecutedStatementCount() - start, 1u + 3u + 2u);
+}
+
+// With the cache on, the first generation writes the cache file; the next
+// one reads it instead of the system tables and writes it again.
+TEST(Schema, CachedViewNeedsNoMetadataStatements)
+{
+    QTemporaryDir dir;
+    Designer d(TestServer::employeeDialect1(), "Employee", "Employee_project");
+    d.lk.SetPermanentCacheDir(dir.path());
+    d.lk.SetUsePermanentCache(true);
+    d.db.SetConnected(true);
+    quint64 start = d.db.ExecutedStatementCount();
+    d.lk.GenerateView();
+    EXPECT_EQ(d.db.ExecutedStatementCount() - start, 9u);
+    const QString cacheFile = d.lk.PermanentCacheDir() + d.lk.CacheFileName();
+    ASSERT_TRUE(QFile::exists(cacheFile));
+    const QStringList texts = d.NodeTexts();
+
+    const QDateTime past = QDateTime::currentDateTime().addDays(-1);
+    {
+        QFile f(cacheFile);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(past, QFileDevice::FileModificationTime));
+    }
+    start = d.db.ExecutedStatementCount();
+    d.lk.GenerateView();
+    EXPECT_EQ(d.db.ExecutedStatementCount() - start, 0u);
+    EXPECT_TRUE(d.lk.ViewGenerated());
+    EXPECT_EQ(d.NodeTexts(), texts);
+    EXPECT_EQ(d.lk.Tables().Count(), 6);
+    EXPECT_GT(QFileInfo(cacheFile).lastModified(), past);
+    EXPECT_TRUE(d.tree.updatesEnabled());
 }
