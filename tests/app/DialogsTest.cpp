@@ -130,25 +130,4 @@ TEST_F(ResultGridTest, MillionRowsShowTheirFirstScreenAtOnce)
     EXPECT_FALSE(results.DataSource1->data(results.DataSource1->index(0, 0)).isValid());
 }
 
-TEST_F(ResultGridTest, SmallResultIsCompleteAndReadOnly)
-{
-    query.SetSQL("SELECT COUNTRY, CURRENCY FROM COUNTRY ORDER BY COUNTRY");
-    query.Open();
-    ResultTableModel model(&query);
-    model.Refresh();
-    EXPECT_EQ(model.rowCount(), 16);
-    EXPECT_FALSE(model.canFetchMore(QModelIndex()));
-    EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "COUNTRY");
-    EXPECT_EQ(model.headerData(0, Qt::Vertical).toInt(), 1);
-    EXPECT_EQ(model.data(model.index(0, 0)).toString().trimmed(), "Australia");
-    EXPECT_FALSE(model.flags(model.index(0, 0)).testFlag(Qt::ItemIsEditable));
-    EXPECT_FALSE(model.setData(model.index(0, 0), "x"));
-    EXPECT_FALSE(model.data(model.index(99, 0)).isValid());
-    model.Detach();
-    query.Close();
-    model.Refresh();   // a closed query shows nothing
-    EXPECT_EQ(model.rowCount(), 0);
-    EXPECT_EQ(model.columnCount(), 0);
-}
-
 }   // namespace
