@@ -74,8 +74,12 @@ QString TLarkspan::ReadRegistryName(const QString& tableName, const QString& val
         ~RestoreSourceKey()
         {
             reg.CloseKey();
-            if (self->FRegistrySourceOpen)
-                reg.OpenKey(KeyPath(self->FDisplayNameSource), false);
+            try {
+                if (self->FRegistrySourceOpen)
+                    reg.OpenKey(KeyPath(self->FDisplayNameSource), false);
+            } catch (...) {
+                // Left at the root; the next lookup reports what is wrong.
+            }
         }
     } restore{this, reg};
 
