@@ -12,8 +12,7 @@ TFSelectQuery::TFSelectQuery(QWidget* owner) : QDialog(owner)
     setWindowTitle(tr("Select a query to load"));
     FormStyle::ApplyFormLook(this);
     resize(365, 272);
-    if (!owner)
-        move(399, 179);
+    move(399, 179);   // shown where it was laid out, not centred
 
     ListBox1 = new QListWidget(this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));

@@ -310,6 +310,17 @@ TEST_F(MainWindowTest, SaveAndLoadDesigns)
     EXPECT_EQ(messages.informations, QStringList{"No saved queries."});
     EXPECT_TRUE(messages.errors.isEmpty());
     messages.clear();
+    // A file that is not a query file lists nothing either.
+    {
+        QFile junk(form->Larkspan1->QueryFileName());
+        ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+        junk.write("not a query file at all");
+    }
+    form->BtnLoad->click();
+    EXPECT_EQ(messages.informations, QStringList{"No saved queries."});
+    EXPECT_TRUE(messages.errors.isEmpty());
+    ASSERT_TRUE(QFile::remove(form->Larkspan1->QueryFileName()));
+    messages.clear();
 
     // An empty name, or a cancelled dialog, writes nothing.
     WhenModal<TFQueryName>([](TFQueryName* dialog) { dialog->BitBtn1->click(); });
