@@ -13,6 +13,9 @@
 
 #include <ibase.h>
 #include <cstdio>
+#include <ctime>
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -24,9 +27,17 @@ constexpr int RowCount = 1000000;
 struct Timing {
     double firstRowMs = 0;
     double totalMs = 0;
+    double cpuMs = 0;   // client CPU time of the whole read
     qint64 rows = 0;
     qint64 checksum = 0;
 };
+
+double cpuNowMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
 
 void check(ISC_STATUS* status, const char* call)
 {
@@ -81,6 +92,7 @@ Timing readThroughSession(const QString& path)
     q.SetSQL(QString(Statement));
 
     Timing t;
+    const double cpuStart = cpuNowMs();
     QElapsedTimer timer;
     timer.start();
     q.Open();
@@ -100,6 +112,7 @@ Timing readThroughSession(const QString& path)
     }
     q.Close();
     t.totalMs = double(timer.nsecsElapsed()) / 1e6;
+    t.cpuMs = cpuNowMs() - cpuStart;
     return t;
 }
 
@@ -119,12 +132,14 @@ Timing readBare(const QString& path)
     }
     isc_attach_database(status, short(name.size()), name.constData(), &db, short(dpb.size()), dpb.constData());
     check(status, "isc_attach_database");
-    isc_start_transaction(status, &tr, 1, &db, 0, nullptr);
-    check(status, "isc_start_transaction");
 
+    // Timed from the start of the transaction, as the session's Open starts one.
     Timing t;
+    const double cpuStart = cpuNowMs();
     QElapsedTimer timer;
     timer.start();
+    isc_start_transaction(status, &tr, 1, &db, 0, nullptr);
+    check(status, "isc_start_transaction");
     isc_dsql_alloc_statement2(status, &db, &stmt);
     check(status, "isc_dsql_alloc_statement2");
     std::unique_ptr<char[]> daStorage(new char[XSQLDA_LENGTH(5)]());
@@ -153,6 +168,7 @@ Timing readBare(const QString& path)
     check(status, "isc_dsql_fetch");
     isc_dsql_free_statement(status, &stmt, DSQL_drop);
     t.totalMs = double(timer.nsecsElapsed()) / 1e6;
+    t.cpuMs = cpuNowMs() - cpuStart;
     isc_commit_transaction(status, &tr);
     isc_detach_database(status, &db);
     return t;
@@ -165,13 +181,35 @@ int main(int argc, char** argv)
     try {
         const QString path = benchDatabase();
         readBare(path);   // warm the server's page cache
-        const Timing bare = readBare(path);
-        const Timing session = readThroughSession(path);
+        // Alternate the two readers and keep each one's best figures, so
+        // that load from other processes on the machine weighs less.
+        Timing bare, session;
+        const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+        for (int round = 0; round < rounds; ++round) {
+            const Timing b = readBare(path);
+            const Timing s = readThroughSession(path);
+            std::printf("round %d: bare %.1f ms (cpu %.1f), session %.1f ms (cpu %.1f)\n", round + 1, b.totalMs,
+                        b.cpuMs, s.totalMs, s.cpuMs);
+            std::fflush(stdout);
+            auto keepBest = [&](Timing& best, const Timing& t) {
+                if (round == 0) {
+                    best = t;
+                    return;
+                }
+                best.firstRowMs = std::min(best.firstRowMs, t.firstRowMs);
+                best.totalMs = std::min(best.totalMs, t.totalMs);
+                best.cpuMs = std::min(best.cpuMs, t.cpuMs);
+            };
+            keepBest(bare, b);
+            keepBest(session, s);
+        }
         std::printf("rows: session %lld, bare %lld\n", session.rows, bare.rows);
-        std::printf("bare fetch loop:  first row %8.2f ms, all rows %9.1f ms\n", bare.firstRowMs, bare.totalMs);
-        std::printf("session layer:    first row %8.2f ms, all rows %9.1f ms\n", session.firstRowMs, session.totalMs);
-        std::printf("ratio session/bare: first row %.2f (target <= 2), all rows %.2f (target <= 1.2)\n",
-                    session.firstRowMs / bare.firstRowMs, session.totalMs / bare.totalMs);
+        std::printf("bare fetch loop:  first row %8.2f ms, all rows %9.1f ms, client cpu %9.1f ms\n", bare.firstRowMs,
+                    bare.totalMs, bare.cpuMs);
+        std::printf("session layer:    first row %8.2f ms, all rows %9.1f ms, client cpu %9.1f ms\n",
+                    session.firstRowMs, session.totalMs, session.cpuMs);
+        std::printf("ratio session/bare: first row %.2f (target <= 2), all rows %.2f (target <= 1.2), client cpu %.2f\n",
+                    session.firstRowMs / bare.firstRowMs, session.totalMs / bare.totalMs, session.cpuMs / bare.cpuMs);
         return session.rows == bare.rows ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "reader_bench: %s\n", e.what());

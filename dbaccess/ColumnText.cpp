@@ -82,7 +82,14 @@ QString ValueText(const char* row, const ColumnSlot& s, const QString& charset, 
 {
     const char* data = row + s.dataOffset;
     switch (s.type) {
-    case SQL_TEXT: return DecodeText(data, s.length, charset);
+    case SQL_TEXT: {
+        // A multi-byte character set pads to the byte length: keep the
+        // padding only up to the declared number of characters.
+        QString text = DecodeText(data, s.length, charset);
+        while (text.size() > s.charLength && text.endsWith(QLatin1Char(' ')))
+            text.chop(1);
+        return text;
+    }
     case SQL_VARYING: return DecodeText(data + 2, load<quint16>(data), charset);
     case SQL_SHORT:
     case SQL_LONG:

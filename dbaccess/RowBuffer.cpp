@@ -9,6 +9,18 @@ size_t align8(size_t n)
 }
 }
 
+// Bytes per character of the multi-byte character sets, by id.
+static int maxBytesPerChar(int charsetId)
+{
+    switch (charsetId) {
+    case 3: return 3;    // UNICODE_FSS
+    case 4: return 4;    // UTF8
+    case 69: return 4;   // GB18030
+    case 5: case 6: case 44: case 56: case 57: case 67: case 68: return 2;   // SJIS, EUCJ, KSC, BIG5, GB2312, GBK, CP943C
+    default: return 1;
+    }
+}
+
 TFieldType ColumnKind(short type, short scale, short subtype, int* precision)
 {
     *precision = 0;
@@ -59,6 +71,7 @@ void RowBuffer::Layout(XSQLDA* out)
         s.scale = var.sqlscale;
         s.subtype = var.sqlsubtype;
         s.length = var.sqllen;
+        s.charLength = short(var.sqllen / maxBytesPerChar(var.sqlsubtype & 0xFF));
         s.kind = ColumnKind(s.type, s.scale, s.subtype, &s.precision);
         s.name = QString::fromUtf8(var.aliasname, var.aliasname_length);
         const size_t size = s.type == SQL_VARYING ? size_t(var.sqllen) + 2 : size_t(var.sqllen);

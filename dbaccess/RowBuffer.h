@@ -12,6 +12,7 @@ struct ColumnSlot {
     short scale = 0;
     short subtype = 0;
     short length = 0;      // declared length in bytes
+    short charLength = 0;  // CHAR: declared length in characters
     int dataOffset = 0;
     int nullOffset = 0;
     TFieldType kind = ftUnknown;   // ftUnknown: not offered as a column

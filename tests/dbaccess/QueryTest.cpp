@@ -202,6 +202,25 @@ TEST(Query, ParameterConversions)
     s.q.Close();
 }
 
+TEST(Query, TextsPassInTheConnectionCharacterSet)
+{
+    const QString text = QString::fromUtf8("Árvíztűrő tükörfúrógép");
+    // Without lc_ctype the bytes are Windows-1250; with lc_ctype=UTF8, UTF-8.
+    for (const QString& charset : {QString(), QString("UTF8")}) {
+        Session s(TestServer::employeeDialect3(), 3);
+        if (!charset.isEmpty())
+            s.db.SetParams(TestServer::loginParams() << "lc_ctype=" + charset);
+        s.q.SetSQL(QString::fromUtf8("SELECT CAST(:P AS VARCHAR(40)) AS V, 'ő:x' AS L FROM RDB$DATABASE"));
+        ASSERT_EQ(s.q.Params().Count(), 1);
+        s.q.ParamNamed("P").SetText(text);
+        s.q.Open();
+        EXPECT_EQ(s.db.CharacterSet(), charset);
+        EXPECT_EQ(s.q.FieldNamed("V").TextValue(), text) << charset.toStdString();
+        EXPECT_EQ(s.q.FieldNamed("L").TextValue(), QString::fromUtf8("ő:x"));
+        s.q.Close();
+    }
+}
+
 TEST(Query, LargeintConditionMatchesLiteral)
 {
     Session s(TestServer::employeeDialect3(), 3);
