@@ -6,6 +6,7 @@
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"
 
+#include <QGuiApplication>
 #include <memory>
 
 namespace {
@@ -113,10 +114,16 @@ TEST(Session, QueryChecksAndLifetimes)
     q.SetSQL(QString("  \r\n"));
     EXPECT_EQ(errorOf<EIBClientError>([&] { q.Prepare(); }), "Empty SQL Statement");
     EXPECT_FALSE(tr.Active());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    q.SetSQL(QString("SELECT :A FROM RDB$DATABASE WHERE 'x"));
+    EXPECT_EQ(errorOf<EIBClientError>([&] { q.Open(); }), "SQL Parse Error:\r\n\r\nEOF in string detected");
+    EXPECT_FALSE(q.Active());
+    EXPECT_FALSE(tr.Active());
 
     // Opening connects the session and starts the transaction.
     q.SetSQL(QString("SELECT 1 AS ONE FROM RDB$DATABASE"));
     q.Open();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);   // the busy pointer is restored
     EXPECT_TRUE(db->Connected());
     EXPECT_TRUE(tr.Active());
     EXPECT_EQ(errorOf<EIBClientError>([&] { q.Prepare(); }), "Dataset open");
