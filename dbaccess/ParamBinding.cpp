@@ -169,8 +169,22 @@ BoundParam BindParam(const TParam& param, const QString& charset, const XSQLVAR&
     case ftDateTime: b.type = SQL_TIMESTAMP; break;
     default: throw EIBClientError(QStringLiteral("Unsupported feature"));
     }
-    if (param.IsNull())
+    if (param.IsNull()) {
+        // The client reads a value of the type's size even for a null.
+        int size = 0;
+        switch (b.type) {
+        case SQL_SHORT: size = 2; break;
+        case SQL_LONG:
+        case SQL_TYPE_DATE:
+        case SQL_TYPE_TIME: size = 4; break;
+        case SQL_INT64:
+        case SQL_DOUBLE:
+        case SQL_TIMESTAMP: size = 8; break;
+        default: break;
+        }
+        b.data = QByteArray(size, '\0');
         return b;
+    }
     b.null = false;
 
     switch (param.DataType()) {
