@@ -306,11 +306,11 @@ void TIBQuery::Open()
         if (!FPrepared)
             PrepareStatement();
         d->format.Reset(UserLocale::Current());
+        d->rows.SetChunkRows(FBufferChunks);
+        d->rows.Clear();
         BindParams();
         Execute();
         FActive = true;
-        d->rows.SetChunkRows(FBufferChunks);
-        d->rows.Clear();
         FetchRows(1);
         FCurrentRow = d->rows.Count() > 0 ? 0 : -1;
         FEof = d->rows.Count() == 0;
@@ -372,8 +372,6 @@ void TIBQuery::Execute()
         // A procedure call or a statement with RETURNING: one row of output.
         isc_dsql_execute2(&status, trHandle(FTransaction), &d->statement, dialect, in, d->out.get());
         status.Check("isc_dsql_execute2");
-        d->rows.SetChunkRows(FBufferChunks);
-        d->rows.Clear();
         d->rows.StoreFetched();
     } else {
         isc_dsql_execute(&status, trHandle(FTransaction), &d->statement, dialect, in);

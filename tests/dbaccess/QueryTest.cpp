@@ -280,6 +280,21 @@ TEST(Query, OwnStartRuleAndReprepare)
     EXPECT_FALSE(s.q.Prepared());
 }
 
+TEST(Query, ProcedureCallGivesOneRow)
+{
+    Session s(TestServer::employeeDialect3(), 3);
+    s.q.SetSQL(QString("EXECUTE PROCEDURE SUB_TOT_BUDGET :Dept"));
+    s.q.ParamNamed("dept").SetText("100");
+    s.q.Open();
+    ASSERT_FALSE(s.q.Eof());
+    EXPECT_FALSE(s.q.FieldNamed("TOT_BUDGET").TextValue().isEmpty());
+    EXPECT_GT(s.q.FieldNamed("TOT_BUDGET").IntegerValue(), 0);
+    s.q.Next();
+    EXPECT_TRUE(s.q.Eof());
+    s.q.Close();
+    EXPECT_FALSE(s.tr.Active());
+}
+
 TEST(Query, DuplicateColumnNames)
 {
     Session s(TestServer::employeeDialect3(), 3);
