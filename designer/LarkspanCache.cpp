@@ -91,10 +91,16 @@ void TLarkspan::ReadViewFromCache()
             for (qint32 f = 0; f < fieldCount; ++f) {
                 TFieldCacheRecord fieldRecord;
                 ReadRecord(file, fieldRecord);
-                auto field = std::make_unique<TLKField>(
-                    GetShortString(fieldRecord.FieldName), QString(), fieldRecord.FieldType,
-                    fieldRecord.CharLength, fieldRecord.Visible != 0, false,
-                    fieldRecord.TableNodeIndex, fieldRecord.FieldIndex);
+                // Copies of the packed record's members: a reference to one
+                // of them would be misaligned.
+                const qint32 fieldType = fieldRecord.FieldType;
+                const qint32 charLength = fieldRecord.CharLength;
+                const qint32 nodeIndex = fieldRecord.TableNodeIndex;
+                const qint32 fieldIndex = fieldRecord.FieldIndex;
+                auto field = std::make_unique<TLKField>(GetShortString(fieldRecord.FieldName),
+                                                        QString(), fieldType, charLength,
+                                                        fieldRecord.Visible != 0, false,
+                                                        nodeIndex, fieldIndex);
                 field->FromCacheRecord(fieldRecord);
                 table->Fields.Add(std::move(field));
             }
