@@ -34,9 +34,16 @@ running_pid() {
 
 layout() {
   mkdir -p "$root/lock" "$dbdir"
-  for f in plugins intl lib UDF firebird.msg plugins.conf fbtrace.conf; do
+  for f in plugins lib UDF firebird.msg plugins.conf fbtrace.conf; do
     ln -sfn "$pkgroot/$f" "$root/$f"
   done
+  # The character set module must be a real file under the root: reached
+  # through a symbolic link, the server loads it but installs no character
+  # sets in new databases ("CHARACTER SET WIN1250 is not installed").
+  [ -L "$root/intl" ] && rm -f "$root/intl"
+  mkdir -p "$root/intl"
+  cp -f "$pkgroot/intl/libfbintl.so" "$root/intl/libfbintl.so"
+  cp -f "$(readlink -f "$pkgroot/intl/fbintl.conf")" "$root/intl/fbintl.conf"
   : > "$root/databases.conf"
   cat > "$root/firebird.conf" <<CONF
 RemoteBindAddress = 127.0.0.1

@@ -2,7 +2,9 @@
 
 #include "dbaccess/IBDatabase.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QHash>
 #include <QProcess>
@@ -10,6 +12,7 @@
 #include <QTextStream>
 
 #include <gtest/gtest.h>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace {
@@ -45,6 +48,30 @@ QString setting(const char* name)
                                  " is unknown: run scripts/fbserver.sh start");
     return value;
 }
+
+// Scratch databases are files of this process; they go when it ends, and
+// copies left behind by processes that no longer run go at the next start.
+void removeWhenProcessEnds(const QString& path)
+{
+    // Never freed: the exit handler reads it after static destructors may have run.
+    static QStringList* const paths = [&path] {
+        QDir dir(QFileInfo(path).absolutePath());
+        for (const QFileInfo& f : dir.entryInfoList({"*_*.fdb"}, QDir::Files)) {
+            const QString pid = f.completeBaseName().section('_', -1);
+            bool ok = false;
+            pid.toLongLong(&ok);
+            if (ok && !QFileInfo::exists("/proc/" + pid))
+                QFile::remove(f.absoluteFilePath());
+        }
+        std::atexit([] {
+            for (const QString& p : *paths)
+                QFile::remove(p);
+        });
+        return new QStringList;
+    }();
+    if (!paths->contains(path))
+        paths->append(path);
+}
 }
 
 namespace TestServer {
@@ -69,7 +96,10 @@ QString createScratchDatabase(const QString& name, const QStringList& statements
 {
     const QString dir = serverRoot() + "/databases";
     QDir().mkpath(dir);
-    const QString path = dir + "/" + name + ".fdb";
+    // One copy per test process: ctest runs tests of one suite in parallel
+    // processes, and each must own the database it drops and re-creates.
+    const QString path = dir + "/" + name + "_" + QString::number(QCoreApplication::applicationPid()) + ".fdb";
+    removeWhenProcessEnds(path);
     const QString conn = connectionString(path);
     const QString user = setting("LARKSPAN_FB_USER");
     const QString password = setting("LARKSPAN_FB_PASSWORD");
