@@ -177,6 +177,8 @@ Timing readBare(const QString& path)
 
 int main(int argc, char** argv)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     try {
         const QString path = benchDatabase();
