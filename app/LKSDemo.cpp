@@ -25,8 +25,16 @@ int main(int argc, char* argv[])
     const QCommandLineOption pathOption(QStringLiteral("path"),
                                         QStringLiteral("Pre-fill the database path on the server."),
                                         QStringLiteral("PATH"));
+    const QCommandLineOption userOption(QStringLiteral("user"),
+                                        QStringLiteral("Log in as USER instead of the stored sysdba."),
+                                        QStringLiteral("USER"));
+    const QCommandLineOption passwordOption(QStringLiteral("password"),
+                                            QStringLiteral("Log in with PASSWORD instead of the stored one."),
+                                            QStringLiteral("PASSWORD"));
     parser.addOption(serverOption);
     parser.addOption(pathOption);
+    parser.addOption(userOption);
+    parser.addOption(passwordOption);
     parser.process(application);
 
     // The main window is created first; closing it ends the program.
@@ -35,6 +43,22 @@ int main(int argc, char* argv[])
         MainForm.ServerAddr->setText(parser.value(serverOption));
     if (parser.isSet(pathOption))
         MainForm.Path->setText(parser.value(pathOption));
+    // Login parameters for a server of the user's own; the stored ones fit
+    // the private demo server.
+    if (parser.isSet(userOption) || parser.isSet(passwordOption)) {
+        QStringList params;
+        for (const QString& line : MainForm.IBDatabase1->Params()) {
+            const QString name = line.section(QLatin1Char('='), 0, 0).trimmed().toLower();
+            if (!(name == QLatin1String("user_name") && parser.isSet(userOption)) &&
+                !(name == QLatin1String("password") && parser.isSet(passwordOption)))
+                params << line;
+        }
+        if (parser.isSet(userOption))
+            params << QStringLiteral("user_name=") + parser.value(userOption);
+        if (parser.isSet(passwordOption))
+            params << QStringLiteral("password=") + parser.value(passwordOption);
+        MainForm.IBDatabase1->SetParams(params);
+    }
 
     // The results window lives as long as the program and is reused for
     // every "Open results".
