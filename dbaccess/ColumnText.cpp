@@ -6,6 +6,7 @@
 #include "dbaccess/UserLocale.h"
 #include "dbaccess/ValueFormatter.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -25,6 +26,19 @@ qint64 scaledValue(const char* data, short type)
     case SQL_LONG: return load<qint32>(data);
     default: return load<qint64>(data);
     }
+}
+
+// A whole number's decimal text, written into the string once.
+QString integerText(qint64 value)
+{
+    char buf[24];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value);
+    const qsizetype n = res.ptr - buf;
+    QString text(n, Qt::Uninitialized);
+    QChar* out = text.data();
+    for (qsizetype i = 0; i < n; ++i)
+        out[i] = QLatin1Char(buf[i]);
+    return text;
 }
 
 double power10(int n)
@@ -67,14 +81,18 @@ double numericDouble(const char* data, const ColumnSlot& s)
 
 QString DecodeText(const char* data, int length, const QString& charset)
 {
-    bool ascii = true;
-    for (int i = 0; i < length; ++i)
-        if (static_cast<unsigned char>(data[i]) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (ascii)   // every supported character set agrees with ASCII
-        return QString::fromLatin1(data, length);
+    // Every supported character set agrees with ASCII: widen the bytes
+    // straight into the string and hand anything else to the code pages.
+    QString text(length, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    unsigned char high = 0;
+    for (int i = 0; i < length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(data[i]);
+        high |= c;
+        out[i] = c;
+    }
+    if (high < 0x80)
+        return text;
     return CodePage::Decode(QByteArray(data, length), charset);
 }
 
@@ -95,7 +113,7 @@ QString ValueText(const char* row, const ColumnSlot& s, const QString& charset, 
     case SQL_LONG:
     case SQL_INT64:
         if (s.scale == 0)
-            return QString::number(scaledValue(data, s.type));
+            return integerText(scaledValue(data, s.type));
         if (s.kind == ftBCD)
             return decimalText(scaledValue(data, s.type), s.scale, format.Locale().DecimalSeparator);
         return format.Float(numericDouble(data, s));

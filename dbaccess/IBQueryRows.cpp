@@ -90,10 +90,13 @@ bool TIBQuery::ColumnIsNull(int row, int column) const
 
 QString TIBQuery::ColumnText(int row, int column) const
 {
-    if (ColumnIsNull(row, column))
+    // The checks of ColumnIsNull, done once: this runs for every cell read.
+    if (!FActive || row < 0 || row >= d->rows.Count() || column < 0 || column >= int(d->fieldSlot.size()))
         return QString();
     const ColumnSlot& slot = d->rows.Slots()[size_t(d->fieldSlot[size_t(column)])];
     const char* data = d->rows.Row(row);
+    if (RowBuffer::IsNull(data, slot))
+        return QString();
     if (slot.type == SQL_BLOB) {
         ISC_QUAD id;
         std::memcpy(&id, data + slot.dataOffset, sizeof id);

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 constexpr qint64 MSecsPerDay = 86400000;
@@ -24,13 +25,27 @@ void civilFromDays(qint64 z, int* y, int* m, int* d)
     *y = int(year + (*m <= 2 ? 1 : 0));
 }
 
-void appendNumber(QString& out, int value, int width)
+// Writes value (0..9999, which is all the fast path passes) with at least
+// width digits, zeros in front; returns the end.
+char16_t* writeNumber(char16_t* out, int value, int width)
 {
-    char buf[16];
-    auto res = std::to_chars(buf, buf + sizeof buf, value);
-    for (int pad = width - int(res.ptr - buf); pad > 0; --pad)
-        out += QLatin1Char('0');
-    out += QLatin1StringView(buf, res.ptr - buf);
+    const int digits = value >= 1000 ? 4 : value >= 100 ? 3 : value >= 10 ? 2 : 1;
+    for (int pad = width - digits; pad > 0; --pad)
+        *out++ = u'0';
+    char16_t* end = out + digits;
+    for (char16_t* p = end; p > out; value /= 10)
+        *--p = char16_t(u'0' + value % 10);
+    return end;
+}
+
+// Characters a compiled format can write at most (numbers of up to four
+// digits, which is all the fast path lets through).
+qsizetype maxLength(const std::vector<ValueFormatter::Token>& tokens)
+{
+    qsizetype n = 0;
+    for (const ValueFormatter::Token& t : tokens)
+        n += t.kind == 'L' ? t.literal.size() : 4;
+    return n;
 }
 
 // The day count value as UserLocale splits it: whole days and rounded
@@ -56,6 +71,8 @@ void ValueFormatter::Reset(const UserLocale& locale)
     FLocale = locale;
     FDateFast = Compile(locale.ShortDateFormat, &FDateTokens);
     FTimeFast = Compile(locale.LongTimeFormat, &FTimeTokens);
+    FDateMax = maxLength(FDateTokens);
+    FTimeMax = maxLength(FTimeTokens);
 }
 
 // Compiles the numeric elements of a date/time format: d dd M MM yy yyyy,
@@ -122,28 +139,32 @@ bool ValueFormatter::Compile(const QString& format, std::vector<Token>* tokens)
     return true;
 }
 
-void ValueFormatter::Append(QString& out, const std::vector<Token>& tokens, int y, int mo, int d, int h, int mi,
-                            int s, int ms) const
+char16_t* ValueFormatter::Write(char16_t* out, const std::vector<Token>& tokens, int y, int mo, int d, int h, int mi,
+                                int s, int ms) const
 {
     for (const Token& t : tokens) {
         switch (t.kind) {
-        case 'L': out += t.literal; break;
-        case 'd': appendNumber(out, d, 1); break;
-        case 'D': appendNumber(out, d, 2); break;
-        case 'M': appendNumber(out, mo, 1); break;
-        case 'N': appendNumber(out, mo, 2); break;
-        case 'y': appendNumber(out, y % 100, 2); break;
-        case 'Y': appendNumber(out, y, 4); break;
-        case 'h': appendNumber(out, h, 1); break;
-        case 'H': appendNumber(out, h, 2); break;
-        case 'm': appendNumber(out, mi, 1); break;
-        case 'n': appendNumber(out, mi, 2); break;
-        case 's': appendNumber(out, s, 1); break;
-        case 'S': appendNumber(out, s, 2); break;
-        case 'z': appendNumber(out, ms, 3); break;
+        case 'L':   // separators: a character or two, not worth a memcpy call
+            for (QChar c : t.literal)
+                *out++ = c.unicode();
+            break;
+        case 'd': out = writeNumber(out, d, 1); break;
+        case 'D': out = writeNumber(out, d, 2); break;
+        case 'M': out = writeNumber(out, mo, 1); break;
+        case 'N': out = writeNumber(out, mo, 2); break;
+        case 'y': out = writeNumber(out, y % 100, 2); break;
+        case 'Y': out = writeNumber(out, y, 4); break;
+        case 'h': out = writeNumber(out, h, 1); break;
+        case 'H': out = writeNumber(out, h, 2); break;
+        case 'm': out = writeNumber(out, mi, 1); break;
+        case 'n': out = writeNumber(out, mi, 2); break;
+        case 's': out = writeNumber(out, s, 1); break;
+        case 'S': out = writeNumber(out, s, 2); break;
+        case 'z': out = writeNumber(out, ms, 3); break;
         default: break;
         }
     }
+    return out;
 }
 
 QString ValueFormatter::Timestamp(ISC_TIMESTAMP ts) const
@@ -156,13 +177,16 @@ QString ValueFormatter::Timestamp(ISC_TIMESTAMP ts) const
     civilFromDays(days - 25569, &y, &mo, &d);   // 1899-12-30 is 25569 days before 1970-01-01
     if (y > 9999)
         return FLocale.DateTimeToStr(value);
-    QString out;
-    out.reserve(24);
-    Append(out, FDateTokens, y, mo, d, 0, 0, 0, 0);
+    // One allocation of the longest text the formats can give, cut to size.
+    QString out(FDateMax + 1 + FTimeMax, Qt::Uninitialized);
+    char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
+    char16_t* end = Write(begin, FDateTokens, y, mo, d, 0, 0, 0, 0);
     if (ms != 0) {
-        out += QLatin1Char(' ');
-        Append(out, FTimeTokens, 0, 0, 0, int(ms / 3600000), int(ms / 60000 % 60), int(ms / 1000 % 60), int(ms % 1000));
+        *end++ = u' ';
+        end = Write(end, FTimeTokens, 0, 0, 0, int(ms / 3600000), int(ms / 60000 % 60), int(ms / 1000 % 60),
+                    int(ms % 1000));
     }
+    out.truncate(end - begin);
     return out;
 }
 
@@ -176,9 +200,9 @@ QString ValueFormatter::Date(ISC_DATE date) const
     civilFromDays(days - 25569, &y, &mo, &d);
     if (y > 9999)
         return FLocale.DateToStr(value);
-    QString out;
-    out.reserve(12);
-    Append(out, FDateTokens, y, mo, d, 0, 0, 0, 0);
+    QString out(FDateMax, Qt::Uninitialized);
+    char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
+    out.truncate(Write(begin, FDateTokens, y, mo, d, 0, 0, 0, 0) - begin);
     return out;
 }
 
@@ -188,9 +212,10 @@ QString ValueFormatter::Time(ISC_TIME time) const
     qint64 days = 0, ms = 0;
     if (!FTimeFast || !splitDayCount(value, &days, &ms))
         return FLocale.TimeToStr(value);
-    QString out;
-    out.reserve(12);
-    Append(out, FTimeTokens, 0, 0, 0, int(ms / 3600000), int(ms / 60000 % 60), int(ms / 1000 % 60), int(ms % 1000));
+    QString out(FTimeMax, Qt::Uninitialized);
+    char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
+    out.truncate(Write(begin, FTimeTokens, 0, 0, 0, int(ms / 3600000), int(ms / 60000 % 60), int(ms / 1000 % 60),
+                       int(ms % 1000)) - begin);
     return out;
 }
 
@@ -200,16 +225,49 @@ QString ValueFormatter::Float(double value) const
 {
     if (!std::isfinite(value) || value == 0)
         return FLocale.FloatToStr(value);
-    char buf[40];
-    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
-    const char* e = static_cast<const char*>(std::memchr(buf, 'e', size_t(res.ptr - buf)));
-    int exponent = 0;
-    std::from_chars(e + (e[1] == '+' ? 2 : 1), res.ptr, exponent);
-    char digits[20];
+    // The shortest text that reads back as value is cheap to get; when it
+    // has at most fifteen significant digits it is also value rounded to
+    // fifteen (value lies within half a unit in the last place of it, far
+    // less than half a unit in the fifteenth digit; not so for subnormal
+    // values, whose last place is coarser). Otherwise round.
+    const double magnitude = std::fabs(value);
+    char digits[24];
     int count = 0;
-    for (const char* p = buf; p < e; ++p)
-        if (*p >= '0' && *p <= '9')
-            digits[count++] = *p;
+    int exponent = 0;
+    // Values with up to four decimals (amounts, measures) first: when
+    // m / 10^k reads back as value for a whole m below 10^15, the digits of
+    // m are such a short text, and integer digits are cheaper than either
+    // conversion below.
+    static constexpr double Scales[] = {1, 10, 100, 1000, 10000};
+    bool found = false;
+    if (magnitude < 1e15) {
+        for (int k = 0; k < 5 && !found; ++k) {
+            const double m = magnitude * Scales[k];
+            if (m < 1e15 && m == std::trunc(m) && m / Scales[k] == magnitude) {
+                count = int(std::to_chars(digits, digits + sizeof digits, quint64(m)).ptr - digits);
+                exponent = count - 1 - k;
+                found = true;
+            }
+        }
+    }
+    if (!found) {
+        char buf[40];
+        const bool normal = magnitude >= std::numeric_limits<double>::min();
+        auto res = normal ? std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific)
+                          : std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 14);
+        const char* e = buf;
+        for (; e < res.ptr && *e != 'e'; ++e)
+            if (*e >= '0' && *e <= '9' && count < int(sizeof digits))
+                digits[count++] = *e;
+        if (count > 15) {
+            res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 14);
+            count = 0;
+            for (e = buf; e < res.ptr && *e != 'e'; ++e)
+                if (*e >= '0' && *e <= '9')
+                    digits[count++] = *e;
+        }
+        std::from_chars(e + (e[1] == '+' ? 2 : 1), res.ptr, exponent);
+    }
     while (count > 1 && digits[count - 1] == '0')
         --count;
 
@@ -248,5 +306,9 @@ QString ValueFormatter::Float(double value) const
         for (int i = exponent + 1; i < count; ++i)
             out[n++] = digits[i];
     }
-    return QString::fromLatin1(out, n);
+    QString text(n, Qt::Uninitialized);
+    char16_t* dest = reinterpret_cast<char16_t*>(text.data());
+    for (int i = 0; i < n; ++i)
+        dest[i] = char16_t(static_cast<unsigned char>(out[i]));
+    return text;
 }

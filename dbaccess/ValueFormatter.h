@@ -29,12 +29,16 @@ public:
 
 private:
     static bool Compile(const QString& format, std::vector<Token>* tokens);
-    void Append(QString& out, const std::vector<Token>& tokens, int y, int mo, int d, int h, int mi, int s,
-                int ms) const;
+    // Writes the compiled format's text at out (room for FDateMax/FTimeMax
+    // characters); returns the end.
+    char16_t* Write(char16_t* out, const std::vector<Token>& tokens, int y, int mo, int d, int h, int mi, int s,
+                    int ms) const;
 
     UserLocale FLocale;
     std::vector<Token> FDateTokens;
     std::vector<Token> FTimeTokens;
     bool FDateFast = false;
     bool FTimeFast = false;
+    qsizetype FDateMax = 0;
+    qsizetype FTimeMax = 0;
 };
