@@ -169,14 +169,24 @@ char16_t* ValueFormatter::Write(char16_t* out, const std::vector<Token>& tokens,
 
 QString ValueFormatter::Timestamp(ISC_TIMESTAMP ts) const
 {
-    const double value = FromServerDate(ts.timestamp_date) + FromServerTime(ts.timestamp_time);
+    const double dayValue = FromServerDate(ts.timestamp_date);
     qint64 days = 0, ms = 0;
-    if (!FDateFast || !FTimeFast || !splitDayCount(value, &days, &ms))
-        return FLocale.DateTimeToStr(value);
+    if (FDateFast && FTimeFast && ts.timestamp_time % 10 == 0 && ts.timestamp_time < 864000000 && dayValue >= 0 &&
+        dayValue < 4194304) {
+        // Whole milliseconds on a day count below 2^22: the summed double's
+        // last place is under a tenth of a millisecond there, so splitting it
+        // would give back exactly these parts. Taken directly, the common case.
+        days = qint64(dayValue);
+        ms = qint64(ts.timestamp_time / 10);
+    } else {
+        const double value = dayValue + FromServerTime(ts.timestamp_time);
+        if (!FDateFast || !FTimeFast || !splitDayCount(value, &days, &ms))
+            return FLocale.DateTimeToStr(value);
+    }
     int y, mo, d;
     civilFromDays(days - 25569, &y, &mo, &d);   // 1899-12-30 is 25569 days before 1970-01-01
     if (y > 9999)
-        return FLocale.DateTimeToStr(value);
+        return FLocale.DateTimeToStr(dayValue + FromServerTime(ts.timestamp_time));
     // One allocation of the longest text the formats can give, cut to size.
     QString out(FDateMax + 1 + FTimeMax, Qt::Uninitialized);
     char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
