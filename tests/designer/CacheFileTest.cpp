@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include "common/FileBytes.h"
 #include "common/TestServer.h"
 #include "dbaccess/ExceptionHandler.h"
 #include "dbaccess/IBDatabase.h"
@@ -51,19 +52,6 @@ QByteArray Header()
     QByteArray out("LKS\xFF", 4);
     Double(out, double(QDate(1899, 12, 30).daysTo(QDate::currentDate())));
     return out;
-}
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
 // A designer without a database, with a small view put together by hand.

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 
+#include "common/FileBytes.h"
 #include "DesignerTestFixture.h"
 #include "dbaccess/ExceptionHandler.h"
 
@@ -83,19 +84,6 @@ QList<QByteArray> Filler(int count)
     for (int i = 0; i < count; ++i)
         out << Record(9999, 0, 1);
     return out;
-}
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
 QList<QPair<int, QString>> List(TLarkspan& lk)
