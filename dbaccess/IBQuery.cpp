@@ -7,6 +7,7 @@
 #include "dbaccess/IBQueryImpl.h"
 #include "dbaccess/IBTransaction.h"
 #include "dbaccess/ParamParser.h"
+#include "dbaccess/SessionCounters.h"
 #include "dbaccess/StatusVector.h"
 #include "dbaccess/UserLocale.h"
 
@@ -103,6 +104,21 @@ void TIBQuery::SetSQL(const QStringList& lines)
         if (old.FindParam(old[i].Name()) == &old[i])
             if (TParam* p = FParams.FindParam(old[i].Name()))
                 p->AssignFrom(old[i]);
+}
+
+void TIBQuery::SetSQLDialect(int dialect)
+{
+    if (dialect == FSQLDialect)
+        return;
+    Close();
+    if (FPrepared)
+        Unprepare();
+    FSQLDialect = dialect;
+}
+
+unsigned short TIBQuery::StatementDialect() const
+{
+    return static_cast<unsigned short>(FSQLDialect > 0 ? FSQLDialect : FDatabase->SQLDialect());
 }
 
 QString TIBQuery::SQLText() const
@@ -219,7 +235,7 @@ void TIBQuery::PrepareStatement()
     d->charset = FDatabase->CharacterSet();
     d->sentText = parsed.text;
     const QByteArray text = CodePage::Encode(parsed.text, d->charset);
-    const unsigned short dialect = static_cast<unsigned short>(FDatabase->SQLDialect());
+    const unsigned short dialect = StatementDialect();
 
     StatusVector status;
     isc_dsql_alloc_statement2(&status, dbHandle(FDatabase), &d->statement);
@@ -229,6 +245,7 @@ void TIBQuery::PrepareStatement()
         isc_dsql_prepare(&status, trHandle(FTransaction), &d->statement, 0, text.constData(), dialect,
                          d->out.get());
         status.Check("isc_dsql_prepare");
+        SessionCount::Prepared();
 
         const char typeItem[] = {isc_info_sql_stmt_type};
         char reply[16] = {};
@@ -360,7 +377,7 @@ void TIBQuery::BindParams()
 void TIBQuery::Execute()
 {
     StatusVector status;
-    const unsigned short dialect = static_cast<unsigned short>(FDatabase->SQLDialect());
+    const unsigned short dialect = StatementDialect();
     XSQLDA* in = d->in.Count() > 0 ? d->in.get() : nullptr;
     d->allFetched = true;
     if (hasCursor(d->statementType)) {
@@ -377,6 +394,7 @@ void TIBQuery::Execute()
         isc_dsql_execute(&status, trHandle(FTransaction), &d->statement, dialect, in);
         status.Check("isc_dsql_execute");
     }
+    SessionCount::Executed();
     FDatabase->NoteStatementExecuted(d->sentText);
 }
 

@@ -98,6 +98,11 @@ public:
     void SetSQL(const QStringList& lines);
     QString SQLText() const;   // every line followed by CR LF
 
+    // The SQL dialect this statement is prepared and run in; 0 (the default)
+    // follows the session. A statement with delimited identifiers needs 3.
+    int SQLDialect() const { return FSQLDialect; }
+    void SetSQLDialect(int dialect);   // closes and unprepares when it changes
+
     TParams& Params() { return FParams; }
     TParam& ParamNamed(const QString& name);      // "A(z) '%s' paraméter nem található"
 
@@ -139,6 +144,7 @@ public:
 
 private:
     void MakeReady();
+    unsigned short StatementDialect() const;
     void EndOwnTransaction();
     void ReleaseStatement();
     void PrepareStatement();
@@ -155,6 +161,7 @@ private:
     QStringList FSQL;
     TParams FParams;
     int FBufferChunks = 1000;
+    int FSQLDialect = 0;
     bool FActive = false;
     bool FPrepared = false;
     bool FEof = true;
