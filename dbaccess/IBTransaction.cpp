@@ -3,6 +3,7 @@
 #include "dbaccess/Errors.h"
 #include "dbaccess/IBDatabase.h"
 #include "dbaccess/IBQuery.h"
+#include "dbaccess/SessionCounters.h"
 #include "dbaccess/StatusVector.h"
 
 #include <ibase.h>
@@ -70,6 +71,7 @@ void TIBTransaction::StartTransaction()
     isc_start_multiple(&status, &handle, 1, &element);
     status.Check("isc_start_multiple");
     FHandle = handle;
+    SessionCount::TransactionStarted();
 }
 
 void TIBTransaction::EndQueries()
