@@ -18,18 +18,29 @@ bool ParseNumberText(const QString& text, double& value)
     const UserLocale& loc = UserLocale::Current();
     bool clean = true;
     QString cleaned;
+    // The general format writes very small and very large numbers with an
+    // exponent ("1.5E-6", "1E20"); its letter and the exponent's sign are
+    // part of the number, so that a value survives entering and leaving.
+    bool mantissaDigits = false;
+    bool inExponent = false;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
         if (c == '+' || c == '-') {
-            if (i == 0)
+            const bool afterExponentLetter =
+                inExponent && !cleaned.isEmpty() && (cleaned.back() == 'E');
+            if (i == 0 || afterExponentLetter)
                 cleaned += c;
             else
                 clean = false;
         } else if (c >= '0' && c <= '9') {
             cleaned += c;
-        } else if (c == loc.DecimalSeparator) {
+            mantissaDigits = mantissaDigits || !inExponent;
+        } else if ((c == 'E' || c == 'e') && mantissaDigits && !inExponent) {
+            cleaned += 'E';
+            inExponent = true;
+        } else if (c == loc.DecimalSeparator && !inExponent) {
             cleaned += c;
-        } else if (c == loc.ThousandSeparator) {
+        } else if (c == loc.ThousandSeparator && !inExponent) {
             // grouping written by a format picture; dropped silently
         } else {
             clean = false;
@@ -63,8 +74,15 @@ bool TZOVNumberEdit::AcceptsCharacter(QChar ch, int position) const
         return true;
     if (ch == UserLocale::Current().DecimalSeparator)
         return true;
+    // The exponent of the general format: its letter after the first
+    // character, its sign right after the letter.
+    const QString current = text();
+    const bool afterExponentLetter = position > 0 && position <= current.size() &&
+                                     (current[position - 1] == 'E' || current[position - 1] == 'e');
     if (ch == '+' || ch == '-')
-        return position == 0;
+        return position == 0 || afterExponentLetter;
+    if (ch == 'E' || ch == 'e')
+        return position > 0;
     return false;
 }
 

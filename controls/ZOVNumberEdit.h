@@ -6,7 +6,8 @@ class QFocusEvent;
 class QInputMethodEvent;
 #include <QString>
 
-// Cleans a typed number (signs only first, thousands separators dropped) and
+// Cleans a typed number (a sign only first or right after the exponent's
+// letter, thousands separators dropped, "E"/"e" with an exponent kept) and
 // converts it. Returns whether the text was clean; raises EConvertError
 // "'%s' is not a valid floating point value" when the cleaned text is no number.
 bool ParseNumberText(const QString& text, double& value);

@@ -319,3 +319,82 @@ TEST_F(NumberEdit, PrefilledTextBecomesTheNumber)
     EXPECT_EQ(edit.text(), "1.234");
     EXPECT_TRUE(messages.isEmpty());
 }
+
+// Very small and very large numbers are shown with an exponent while the
+// control has the focus; passing through it must not change them.
+TEST_F(NumberEdit, ExponentValuesSurviveFocusCycles)
+{
+    TZOVNumberEdit edit;
+    FocusIn(&edit);
+    Type(&edit, "0.0000015");
+    FocusOut(&edit);
+    EXPECT_EQ(edit.Value(), 0.0000015);
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        FocusIn(&edit);
+        EXPECT_EQ(edit.text(), "1.5E-6");
+        FocusOut(&edit);
+        EXPECT_EQ(edit.Value(), 0.0000015) << cycle;
+    }
+
+    // Typed with its exponent: the letter and the exponent's sign pass the
+    // filter, a sign elsewhere still does not.
+    FocusIn(&edit);
+    Type(&edit, "1E20");
+    EXPECT_EQ(edit.text(), "1E20");
+    FocusOut(&edit);
+    EXPECT_EQ(edit.Value(), 1e20);
+    FocusIn(&edit);
+    FocusOut(&edit);
+    EXPECT_EQ(edit.Value(), 1e20);
+    FocusIn(&edit);
+    Type(&edit, "-2.5e-3");
+    Key(&edit, Qt::Key_Left);
+    Type(&edit, "+");
+    EXPECT_EQ(edit.text(), "-2.5e-3");
+    FocusOut(&edit);
+    EXPECT_EQ(edit.Value(), -0.0025);
+
+    // Exponent values set from outside, with a picture that falls back to
+    // the general format, and in a locale with a decimal comma.
+    for (double v : {1e-7, -3.25e-12, 1e308, 4.9e-300, 123456789012345678.0}) {
+        edit.SetValue(v);
+        FocusIn(&edit);
+        FocusOut(&edit);
+        EXPECT_EQ(edit.Value(), UserLocale::Current().StrToFloat(UserLocale::Current().FloatToStr(v)))
+            << v;
+    }
+    UserLocale::SetCurrent(GermanLocale());
+    edit.SetValue(2.5e-9);
+    FocusIn(&edit);
+    EXPECT_EQ(edit.text(), "2,5E-9");
+    FocusOut(&edit);
+    EXPECT_EQ(edit.Value(), 2.5e-9);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+TEST(ParseNumber, ExponentsAndWhatSurroundsThem)
+{
+    UserLocale::SetCurrent(EnglishLocale());
+    double v = 0;
+    EXPECT_TRUE(ParseNumberText("1.5E-6", v));
+    EXPECT_EQ(v, 1.5e-6);
+    EXPECT_TRUE(ParseNumberText("1e+20", v));
+    EXPECT_EQ(v, 1e20);
+    EXPECT_TRUE(ParseNumberText("-7E3", v));
+    EXPECT_EQ(v, -7000);
+    // A sign after the exponent's digits, a second letter or a separator in
+    // the exponent is dropped and reported as not clean.
+    EXPECT_FALSE(ParseNumberText("2E1-", v));
+    EXPECT_EQ(v, 20);
+    EXPECT_FALSE(ParseNumberText("2E1.5", v));
+    EXPECT_EQ(v, 2e15);
+    // A letter before any digit is no exponent; an exponent without digits
+    // is no number.
+    EXPECT_FALSE(ParseNumberText("E5", v));
+    EXPECT_EQ(v, 5);
+    v = 7;
+    for (const char* bad : {"1E", "1E-", "1E400"}) {
+        EXPECT_THROW(ParseNumberText(bad, v), EConvertError) << bad;
+        EXPECT_EQ(v, 7) << bad;
+    }
+}
