@@ -8,10 +8,71 @@
 
 namespace {
 
+// A node text that would not read back as itself on one line, at its own
+// level, is written as this marker followed by the text with backslash, CR,
+// LF and NUL escaped: one that begins with a blank or a TAB (read as
+// indentation), holds a line break or a NUL (read as the end of the line or
+// of the text), or begins with the marker itself. Other texts are written
+// as they are.
+constexpr char EscapeMarker = '\x01';
+
+bool NeedsEscape(const QByteArray& text)
+{
+    if (text.isEmpty())
+        return false;
+    const char first = text[0];
+    if (first == ' ' || first == '\t' || first == EscapeMarker)
+        return true;
+    for (char c : text)
+        if (c == '\r' || c == '\n' || c == '\0')
+            return true;
+    return false;
+}
+
+QByteArray Escape(const QByteArray& text)
+{
+    if (!NeedsEscape(text))
+        return text;
+    QByteArray out(1, EscapeMarker);
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        switch (c) {
+        case '\\': out.append("\\\\", 2); break;
+        case '\r': out.append("\\r", 2); break;
+        case '\n': out.append("\\n", 2); break;
+        case '\0': out.append("\\0", 2); break;
+        default: out.append(c); break;
+        }
+    }
+    return out;
+}
+
+QByteArray Unescape(const QByteArray& text)
+{
+    if (text.isEmpty() || text[0] != EscapeMarker)
+        return text;
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\\' && i + 1 < text.size()) {
+            c = text[++i];
+            if (c == 'r')
+                c = '\r';
+            else if (c == 'n')
+                c = '\n';
+            else if (c == '0')
+                c = '\0';
+        }
+        out.append(c);
+    }
+    return out;
+}
+
 void SaveNode(const QTreeWidgetItem* item, int level, QByteArray& out)
 {
     out.append(level, '\t');
-    out.append(CodePage::ToAnsi(item->text(0)));
+    out.append(Escape(CodePage::ToAnsi(item->text(0))));
     out.append("\r\n", 2);
     for (int i = 0; i < item->childCount(); ++i)
         SaveNode(item->child(i), level + 1, out);
@@ -75,7 +136,7 @@ void Load(QTreeWidget* tree, const QByteArray& text)
             int level = 0;
             while (level < line.size() && (line[level] == '\t' || line[level] == ' '))
                 ++level;
-            const QString nodeText = CodePage::FromAnsi(line.mid(level));
+            const QString nodeText = CodePage::FromAnsi(Unescape(line.mid(level)));
             if (!last) {
                 last = AddNode(tree, nullptr, nodeText);
                 lastLevel = 0;

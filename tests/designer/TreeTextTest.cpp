@@ -106,19 +106,48 @@ TEST(TreeText, LineBreaksAndTheEndOfTheText)
     EXPECT_EQ(Load(tree, QByteArray("R\r\n\tA\r\n\0\tB\r\n", 13)), (QStringList{"0:R", "1:A"}));
     EXPECT_TRUE(Load(tree, QByteArray("\0R\r\n", 4)).isEmpty());
 
-    // A node text holding a line break comes back as two nodes; one that
-    // begins with a blank comes back a level deeper, or fails to load.
+    // Hand-written lines of the plain form keep their level rules: a line
+    // that begins with a blank is read a level deeper, or fails.
+    EXPECT_EQ(Load(tree, "R\r\n\tA\r\n\t B\r\n"), (QStringList{"0:R", "1:A", "2:B"}));
+    EXPECT_THROW(TreeText::Load(&tree, "R\r\n\tA\r\n\t\t\tC\r\n"), ETreeViewError);
+}
+
+// Display names come from ini files and the registry and may hold anything:
+// every node text reads back as the same single node at the same level.
+TEST(TreeText, AwkwardNodeTextsReadBackAsThemselves)
+{
+    const QStringList awkward = {
+        "two\r\nlines", " B", "\tC", "  \t mixed lead", "lone\rCR", "lone\nLF", "end\n",
+        QString("nul") + QChar(0) + "inside", "\x01marker first", "back\\slash \\r",
+        " \\n", "", "trailing blanks  ", QString::fromUtf8(" Ő\nű")};
     QTreeWidget source;
     auto root = new QTreeWidgetItem(&source);
     root->setText(0, "R");
-    Node(root, "two\r\nlines");
-    EXPECT_EQ(Load(tree, TreeText::Save(&source)), (QStringList{"0:R", "1:two", "0:lines"}));
-    source.clear();
-    root = new QTreeWidgetItem(&source);
-    root->setText(0, "R");
-    Node(root, "A");
-    Node(root, " B");
-    EXPECT_EQ(Load(tree, TreeText::Save(&source)), (QStringList{"0:R", "1:A", "2:B"}));
-    Node(root->child(0), "\tC");
-    EXPECT_THROW(TreeText::Load(&tree, TreeText::Save(&source)), ETreeViewError);
+    QTreeWidgetItem* parent = root;
+    for (const QString& text : awkward) {
+        // A chain and a sibling at every level, so that a level error shows.
+        parent = Node(parent, text);
+        Node(root, text);
+    }
+    new QTreeWidgetItem(&source);   // a second top-level node after all of it
+    source.topLevelItem(1)->setText(0, " top");
+
+    const QByteArray saved = TreeText::Save(&source);
+    QTreeWidget copy;
+    EXPECT_EQ(Load(copy, saved), Dump(source));
+    // Written again, the same bytes: nothing grows with every cache cycle.
+    EXPECT_EQ(TreeText::Save(&copy), saved);
+    // One line per node, whatever the texts hold.
+    EXPECT_EQ(saved.count("\r\n"), 2 + 2 * awkward.size());
+    EXPECT_EQ(saved.count('\n'), 2 + 2 * awkward.size());
+    EXPECT_FALSE(saved.contains('\0'));
+
+    // The bytes of one escaped line; ordinary names stay as they were.
+    QTreeWidget small;
+    root = new QTreeWidgetItem(&small);
+    root->setText(0, "Employee");
+    Node(root, " Dept\\x\r\n");
+    Node(root, "Plain \\ name");
+    EXPECT_EQ(TreeText::Save(&small),
+              QByteArray("Employee\r\n\t\x01 Dept\\\\x\\r\\n\r\n\tPlain \\ name\r\n"));
 }
