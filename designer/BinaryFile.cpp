@@ -3,8 +3,14 @@
 #include <QFile>
 #include <QFileDevice>
 #include <QIODevice>
+#include <QFileInfo>
 #include <QtEndian>
+#include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "dbaccess/Errors.h"
 
@@ -108,6 +114,128 @@ void WriteDouble(QIODevice& stream, double value)
     QByteArray buffer;
     AppendDouble(buffer, value);
     WriteExact(stream, buffer);
+}
+
+namespace {
+
+QString SystemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Writes every byte to fd at position (or at the current offset when
+// position is negative); the errno of the failing call, or 0.
+int WriteAll(int fd, qint64 position, const char* data, qint64 count)
+{
+    while (count > 0) {
+        const ssize_t n = position >= 0 ? ::pwrite(fd, data, size_t(count), off_t(position))
+                                        : ::write(fd, data, size_t(count));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return EIO;
+        data += n;
+        count -= n;
+        if (position >= 0)
+            position += n;
+    }
+    return 0;
+}
+
+// A descriptor closed on every path.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+} // namespace
+
+void WriteAt(QFileDevice& file, qint64 position, const QByteArray& bytes)
+{
+    SurviveFileSizeLimit();
+    const int fd = file.handle();
+    const int error = fd < 0 ? EBADF : WriteAll(fd, position, bytes.constData(), bytes.size());
+    if (error != 0)
+        throw EStreamError(QStringLiteral("Write error: file \"%1\". %2")
+                               .arg(file.fileName(), SystemReason(error)));
+}
+
+void Resize(QFileDevice& file, qint64 size)
+{
+    const int fd = file.handle();
+    int error = 0;
+    if (fd < 0)
+        error = EBADF;
+    else
+        while (::ftruncate(fd, off_t(size)) != 0)
+            if (errno != EINTR) {
+                error = errno;
+                break;
+            }
+    if (error != 0)
+        throw EStreamError(QStringLiteral("Write error: file \"%1\". %2")
+                               .arg(file.fileName(), SystemReason(error)));
+}
+
+void Replace(const QString& path, const QByteArray& content)
+{
+    SurviveFileSizeLimit();
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray temporary = target + ".XXXXXX";
+    Descriptor out;
+    out.fd = ::mkstemp(temporary.data());
+    if (out.fd < 0)
+        throw EStreamError(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(path, SystemReason(errno)));
+
+    // The new file gets the old one's permissions, or those a newly created
+    // file would have.
+    struct stat old;
+    mode_t mode;
+    if (::stat(target.constData(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+
+    int error = WriteAll(out.fd, -1, content.constData(), content.size());
+    if (error == 0 && ::fchmod(out.fd, mode) != 0)
+        error = errno;
+    if (error == 0) {
+        const int fd = out.fd;
+        out.fd = -1;
+        if (::close(fd) != 0)
+            error = errno;
+    }
+    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temporary.constData());
+        throw EStreamError(
+            QStringLiteral("Cannot write file \"%1\". %2").arg(path, SystemReason(error)));
+    }
+}
+
+void SurviveFileSizeLimit()
+{
+    struct sigaction current;
+    if (::sigaction(SIGXFSZ, nullptr, &current) != 0)
+        return;
+    if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_DFL) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGXFSZ, &ignore, nullptr);
+    }
 }
 
 void Seek(QIODevice& stream, qint64 position)

@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 class QFile;
+class QFileDevice;
 class QIODevice;
 
 // Little-endian reading and writing of the designer's binary files (query
@@ -35,6 +36,26 @@ void WriteExact(QIODevice& stream, const void* data, qint64 count);
 void WriteExact(QIODevice& stream, const QByteArray& bytes);
 void WriteInt32(QIODevice& stream, qint32 value);
 void WriteDouble(QIODevice& stream, double value);
+
+// Writes all bytes at position through the file's descriptor, bypassing
+// any buffer, so that the system's reason for a failure ("No space left on
+// device", "File too large") reaches the message:
+// "Write error: file \"%1\". <reason>".
+void WriteAt(QFileDevice& file, qint64 position, const QByteArray& bytes);
+// Cuts or extends the file to size; "Write error: ..." on failure.
+void Resize(QFileDevice& file, qint64 size);
+
+// Replaces the file at path by content as a whole: written to a temporary
+// file beside it, which is renamed over it only once complete, keeping the
+// old file's permissions. A failure leaves the old file as it was.
+// "Cannot create file \"%1\". <reason>" when the temporary file cannot be
+// made, "Cannot write file \"%1\". <reason>" when writing or renaming fails.
+void Replace(const QString& path, const QByteArray& content);
+
+// A file size limit (RLIMIT_FSIZE) sends SIGXFSZ, whose default action ends
+// the program; with it ignored the write fails with EFBIG instead, which is
+// reported like any other write error. A handler someone installed is kept.
+void SurviveFileSizeLimit();
 
 // "Seek error: file \"%1\" ..." when the position cannot be reached.
 void Seek(QIODevice& stream, qint64 position);

@@ -7,7 +7,6 @@
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTreeWidget>
 #include <cstring>
 
@@ -151,24 +150,8 @@ void TLarkspan::WriteViewToCache()
     }
 
     // ... and goes to a temporary file beside the cache file, which replaces
-    // the old cache only once it is complete: a failed write keeps the
-    // previous cache as it was.
-    // The device is unbuffered and its size checked before the rename: a
-    // short write (a full disk, a file size limit) must never replace the
-    // old cache with a truncated one.
-    QSaveFile file(FPermanentCacheDir + CacheFileName());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw EStreamError(QStringLiteral("Cannot create file \"%1\". %2")
-                               .arg(file.fileName(), file.errorString()));
-    const bool complete = file.write(content) == content.size() && file.flush() &&
-                          file.error() == QFileDevice::NoError && file.size() == content.size();
-    if (!complete) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw EStreamError(QStringLiteral("Cannot write file \"%1\". %2")
-                               .arg(file.fileName(), reason));
-    }
-    if (!file.commit())
-        throw EStreamError(QStringLiteral("Cannot write file \"%1\". %2")
-                               .arg(file.fileName(), file.errorString()));
+    // the old cache only once it is complete: a failed write (a full disk, a
+    // file size limit) keeps the previous cache as it was, and the message
+    // gives the system's reason.
+    BinaryFile::Replace(FPermanentCacheDir + CacheFileName(), content);
 }

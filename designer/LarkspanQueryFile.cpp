@@ -4,15 +4,20 @@
 
 #include "designer/Larkspan.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QIODevice>
+#include <QList>
+#include <QPair>
 #include <QTreeWidget>
 #include <cstring>
+#include <memory>
 
 #include "dbaccess/CodePage.h"
 #include "dbaccess/Errors.h"
 #include "dbaccess/UserLocale.h"
 #include "designer/BinaryFile.h"
+#include "designer/FileLock.h"
 #include "designer/TreeNodes.h"
 
 namespace {
@@ -79,6 +84,24 @@ QueryRecord RecordAt(const QByteArray& records, qint32 i)
     return {BinaryFile::Int32At(p), BinaryFile::Int32At(p + 4), p};
 }
 
+// Opens the query file (creating it for an exclusive lock) and locks it.
+// A file that another program removed or replaced while this one waited is
+// opened again, so that the lock is always on the file the name leads to.
+std::unique_ptr<TFileLock> OpenLocked(QFile& file, TFileLock::Mode mode)
+{
+    for (int attempt = 0;; ++attempt) {
+        if (mode == TFileLock::Exclusive)
+            BinaryFile::OpenOrCreate(file);
+        else
+            BinaryFile::OpenForRead(file);
+        auto lock = std::make_unique<TFileLock>(file, mode);
+        if (attempt >= 3 || lock->StillNamed())
+            return lock;
+        lock.reset();
+        file.close();
+    }
+}
+
 } // namespace
 
 QString TLarkspan::QueryFileName() const
@@ -137,10 +160,17 @@ bool TLarkspan::SeekQuery(QIODevice& stream, int index, qint32& recordCount)
 
 void TLarkspan::SaveQuery(const QString& name)
 {
-    QFile file(QueryFileName());
-    BinaryFile::OpenOrCreate(file);
+    // Every table's fields, so that the entry holds one record per field.
+    // The database is asked before the file is locked, so that the lock is
+    // held only for the file's own work.
+    const qint32 total = LoadAllFields();
 
-    const bool newFile = file.size() == 0;
+    QFile file(QueryFileName());
+    const bool existed = file.exists();
+    const auto lock = OpenLocked(file, TFileLock::Exclusive);
+
+    const qint64 originalSize = file.size();
+    const bool newFile = originalSize == 0;
     bool reuseFreeEntry = false;
     qint32 recordCount = 0;
     qint64 entryPos = FileHeaderSize;
@@ -153,15 +183,9 @@ void TLarkspan::SaveQuery(const QString& name)
             // Append right after the last whole entry: a partial entry left
             // at the end would otherwise shift every later entry.
             const qint64 entrySize = EntrySize(recordCount);
-            entryPos = FileHeaderSize + (file.size() - FileHeaderSize) / entrySize * entrySize;
+            entryPos = FileHeaderSize + (originalSize - FileHeaderSize) / entrySize * entrySize;
         }
     }
-
-    // Every table's fields, so that the entry holds one record per field.
-    LoadAllFields();
-    qint32 total = 0;
-    for (const auto& table : FTables)
-        total += table->Fields.Count();
 
     if (!newFile && total != recordCount)
         throw ELarkspanError(
@@ -178,59 +202,88 @@ void TLarkspan::SaveQuery(const QString& name)
             AppendRecord(body, t, f, *table->Fields[f]);
     }
 
-    if (newFile) {
-        BinaryFile::Seek(file, 0);
-        WriteFileHeader(file);
-        BinaryFile::WriteInt32(file, total);
-    }
+    // The bytes the new entry will cover, put back when a write fails (a
+    // full disk, a file size limit), so that the file stays as it was.
+    qint64 previousPos = entryPos;
+    QByteArray previous;
     if (reuseFreeEntry) {
-        // The name and records first, the live flag last: a write that fails
-        // half-way leaves the slot free instead of a damaged live entry.
-        BinaryFile::Seek(file, entryPos + 1);
-        BinaryFile::WriteExact(file, body);
-        if (!file.flush())
-            throw EStreamError(QStringLiteral("Write error: file \"%1\". %2")
-                                   .arg(file.fileName(), file.errorString()));
         BinaryFile::Seek(file, entryPos);
-        BinaryFile::WriteExact(file, "\0", 1);
-    } else {
+        previous = BinaryFile::ReadBytes(file, EntrySize(recordCount), QStringLiteral("an entry"));
+    } else if (!newFile && entryPos < originalSize) {
         BinaryFile::Seek(file, entryPos);
-        BinaryFile::WriteExact(file, QByteArray(1, '\0') + body);
+        previous = BinaryFile::ReadBytes(file, originalSize - entryPos, QStringLiteral("an entry"));
     }
-    if (!file.flush())
-        throw EStreamError(QStringLiteral("Write error: file \"%1\". %2")
-                               .arg(file.fileName(), file.errorString()));
+
+    try {
+        if (newFile) {
+            QBuffer header;
+            header.open(QIODevice::WriteOnly);
+            WriteFileHeader(header);
+            BinaryFile::WriteInt32(header, total);
+            BinaryFile::WriteAt(file, 0, header.data() + QByteArray(1, '\0') + body);
+        } else if (reuseFreeEntry) {
+            // The name and records first, the live flag last: a write that
+            // stops half-way leaves the slot free, not a damaged live entry.
+            BinaryFile::WriteAt(file, entryPos + 1, body);
+            BinaryFile::WriteAt(file, entryPos, QByteArray(1, '\0'));
+        } else {
+            BinaryFile::WriteAt(file, entryPos, QByteArray(1, '\0') + body);
+        }
+    } catch (const EStreamError&) {
+        // Best effort: the write's own error is the one to report.
+        try {
+            if (newFile) {
+                BinaryFile::Resize(file, 0);
+                if (!existed)
+                    QFile::remove(file.fileName());
+            } else {
+                BinaryFile::Resize(file, originalSize);
+                if (!previous.isEmpty())
+                    BinaryFile::WriteAt(file, previousPos, previous);
+            }
+        } catch (const EStreamError&) {
+        }
+        throw;
+    }
 }
 
 void TLarkspan::EnumQueries(const TEnumQueriesCallback& callback)
 {
     if (!callback)
         return;
-    QFile file(QueryFileName());
-    BinaryFile::OpenForRead(file);
-    if (!CheckFileHeader(file) || BinaryFile::Remaining(file) < 4)
-        return;
-    const qint32 recordCount = BinaryFile::ReadInt32(file, QStringLiteral("its header"));
-    if (recordCount < 0)
-        return;
-    const qint64 entrySize = EntrySize(recordCount);
-    int index = 0;
-    for (qint64 position = file.pos(); position + entrySize <= file.size();
-         position += entrySize, ++index) {
-        BinaryFile::Seek(file, position);
-        const quint8 freeFlag = BinaryFile::ReadByte(file, QStringLiteral("an entry's free flag"));
-        const QByteArray nameField =
-            BinaryFile::ReadBytes(file, NameFieldSize, QStringLiteral("an entry's name"));
-        if (freeFlag == 0)
-            callback(index, NameFromField(nameField));
+    // The listing is taken whole under the lock; the callback runs after
+    // the file is closed.
+    QList<QPair<int, QString>> live;
+    {
+        QFile file(QueryFileName());
+        const auto lock = OpenLocked(file, TFileLock::Shared);
+        if (!CheckFileHeader(file) || BinaryFile::Remaining(file) < 4)
+            return;
+        const qint32 recordCount = BinaryFile::ReadInt32(file, QStringLiteral("its header"));
+        if (recordCount < 0)
+            return;
+        const qint64 entrySize = EntrySize(recordCount);
+        int index = 0;
+        for (qint64 position = file.pos(); position + entrySize <= file.size();
+             position += entrySize, ++index) {
+            BinaryFile::Seek(file, position);
+            const quint8 freeFlag =
+                BinaryFile::ReadByte(file, QStringLiteral("an entry's free flag"));
+            const QByteArray nameField =
+                BinaryFile::ReadBytes(file, NameFieldSize, QStringLiteral("an entry's name"));
+            if (freeFlag == 0)
+                live.append({index, NameFromField(nameField)});
+        }
     }
+    for (const auto& [index, name] : live)
+        callback(index, name);
 }
 
 void TLarkspan::LoadQuery(int index)
 {
     if (FTables.Count() > 0) {
         QFile file(QueryFileName());
-        BinaryFile::OpenForRead(file);
+        auto lock = OpenLocked(file, TFileLock::Shared);
         qint32 recordCount = 0;
         if (SeekQuery(file, index, recordCount)) {
             // The whole entry is read first: an entry cut short by the end of
@@ -244,7 +297,21 @@ void TLarkspan::LoadQuery(int index)
             BinaryFile::Seek(file, file.pos() + 1 + NameFieldSize);   // free flag and name
             const QByteArray records = BinaryFile::ReadBytes(
                 file, qint64(recordCount) * RecordSize, QStringLiteral("the query's records"));
+            const QString fileName = file.fileName();
+            lock.reset();
             file.close();
+
+            // Records name fields by position: an entry saved from a view
+            // with another number of fields would land on the wrong fields.
+            const qint32 total = LoadAllFields();
+            if (total != recordCount)
+                throw ELarkspanError(
+                    QStringLiteral("Cannot load the query from \"%1\": its queries hold %2 "
+                                   "fields, the current view has %3 fields. Nothing was "
+                                   "restored.")
+                        .arg(fileName)
+                        .arg(recordCount)
+                        .arg(total));
 
             // Negative positions fail before anything changes.
             for (qint32 i = 0; i < recordCount; ++i) {

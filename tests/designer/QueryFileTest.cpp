@@ -206,13 +206,16 @@ TEST(QueryFile, ReadsFilesPutTogetherByHand)
     TLKTable* root = f.lk.Tables()[0];
     ASSERT_GE(root->Fields.Count(), 3);
 
-    // Live A, free, live B, then a partial entry.
-    QByteArray file = Header(2);
-    file += Entry(0, "A", {Record(0, 0, 1), Record(0, 1, 1)});
-    file += Entry(1, "free", {Record(0, 2, 1), Record(0, 2, 1)});
-    file += Entry(0, "B", {Record(0, 2, 1, 3, 1, IntBlock(1, 7), IntBlock(0, 9)),
-                           Record(5000, 0, 1)});
-    file += Entry(0, "partial", {Record(0, 0, 1)}).left(300);
+    // Live A, free, live B, then a partial entry. Every entry holds one
+    // record per field of the view; records beyond the model fill them up.
+    const int total = f.TotalFields();
+    auto records = [&](QList<QByteArray> first) { return first + Filler(total - int(first.size())); };
+    QByteArray file = Header(total);
+    file += Entry(0, "A", records({Record(0, 0, 1), Record(0, 1, 1)}));
+    file += Entry(1, "free", records({Record(0, 2, 1), Record(0, 2, 1)}));
+    file += Entry(0, "B", records({Record(0, 2, 1, 3, 1, IntBlock(1, 7), IntBlock(0, 9)),
+                                   Record(5000, 0, 1)}));
+    file += Entry(0, "partial", records({Record(0, 0, 1)})).left(300);
     WriteAll(f.path, file);
 
     EXPECT_EQ(List(f.lk), (QList<QPair<int, QString>>{{0, "A"}, {2, "B"}}));
@@ -247,9 +250,9 @@ TEST(QueryFile, ReadsFilesPutTogetherByHand)
     EXPECT_TRUE(root->Fields[2]->Selected);
 
     // Negative positions fail with the list's error and restore nothing.
-    WriteAll(f.path, Header(2) + Entry(0, "neg", {Record(0, 0, 1), Record(-1, 0, 1)}) +
-                         Entry(0, "negfield", {Record(0, 0, 1), Record(0, -5, 1)}) +
-                         Entry(0, "negbeyond", {Record(0, 0, 1), Record(7777, -5, 1)}));
+    WriteAll(f.path, Header(total) + Entry(0, "neg", records({Record(0, 0, 1), Record(-1, 0, 1)})) +
+                         Entry(0, "negfield", records({Record(0, 0, 1), Record(0, -5, 1)})) +
+                         Entry(0, "negbeyond", records({Record(0, 0, 1), Record(7777, -5, 1)})));
     ResetDesign(f.lk);
     for (auto [index, message] : {std::pair{0, "List index out of bounds (-1)"},
                                   std::pair{1, "List index out of bounds (-5)"}}) {
@@ -398,4 +401,44 @@ TEST(QueryFile, NoViewAndDamagedFiles)
         exercise(bytes);
     }
     SetExceptionHandler({});
+}
+
+// An entry records fields by position: loaded into a view with another
+// number of fields it would land on the wrong fields. It is refused, with
+// both counts and the file named, and nothing of the design changes.
+TEST(QueryFile, LoadingRefusesOtherFieldCounts)
+{
+    QueryFixture f;
+    const int total = f.TotalFields();
+    TLKTable* root = f.lk.Tables()[0];
+    for (int count : {total + 1, total - 1, 0}) {
+        QList<QByteArray> records;
+        for (int i = 0; i < count; ++i)
+            records << Record(0, i % root->Fields.Count(), 1, 0, 0, IntBlock(0, 5));
+        WriteAll(f.path, Header(count) + Entry(0, "other view", records));
+        ResetDesign(f.lk);
+        try {
+            f.lk.LoadQuery(0);
+            ADD_FAILURE() << "no error for " << count << " fields";
+        } catch (const ELarkspanError& e) {
+            EXPECT_EQ(e.Message(), QString("Cannot load the query from \"%1\": its queries hold %2 "
+                                           "fields, the current view has %3 fields. Nothing was "
+                                           "restored.")
+                                       .arg(f.path)
+                                       .arg(count)
+                                       .arg(total));
+        }
+        for (const auto& t : f.lk.Tables())
+            for (const auto& field : t->Fields) {
+                EXPECT_FALSE(field->Selected) << count;
+                EXPECT_EQ(field->LowValue.Present, 0) << count;
+            }
+    }
+
+    // The same count loads.
+    QList<QByteArray> records{Record(0, 1, 1)};
+    records += Filler(total - 1);
+    WriteAll(f.path, Header(total) + Entry(0, "this view", records));
+    f.lk.LoadQuery(0);
+    EXPECT_TRUE(root->Fields[1]->Selected);
 }
