@@ -1,6 +1,11 @@
 #include "app/Main.h"
 
+#include <functional>
 #include <QCloseEvent>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QShortcut>
+#include <QToolTip>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -14,7 +19,11 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include "app/BackgroundWork.h"
 #include "app/FormStyle.h"
+#include "app/QueryEntries.h"
+#include "app/ResultJobs.h"
+#include "app/ShowSqlForm.h"
 #include "app/Messages.h"
 #include "app/QueryNameForm.h"
 #include "app/QueryResultForm.h"
@@ -33,6 +42,53 @@ namespace {
 const char* const ConnectCaption = "Connect to server";
 const char* const DisconnectCaption = "Disconnect from server";
 const int QueryNameRoom = 255;
+const qreal SmallestCaptionPointSize = 6.5;
+
+// The tree node's position in a pre-order walk of the whole tree: the
+// designer's node index.
+int PreOrderIndex(QTreeWidget* tree, QTreeWidgetItem* target)
+{
+    int index = 0;
+    std::function<bool(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* item) {
+        if (item == target)
+            return true;
+        ++index;
+        for (int i = 0; i < item->childCount(); ++i)
+            if (walk(item->child(i)))
+                return true;
+        return false;
+    };
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        if (walk(tree->topLevelItem(i)))
+            return index;
+    return -1;
+}
+
+// Width a caption needs with the font's real metrics, icon included.
+int CaptionWidth(const QPushButton* button)
+{
+    QString text = button->text();
+    text.remove(QLatin1Char('&'));
+    const QStyle* style = button->style();
+    int width = button->fontMetrics().horizontalAdvance(text) +
+                2 * (style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) / 2 +
+                     style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
+    if (!button->icon().isNull())
+        width += button->iconSize().width() + 4;
+    return width;
+}
+
+// Makes the font of control smaller, half a point at a time, until fits says
+// its caption fits; the control keeps its place and size.
+template <class Fits>
+void ShrinkUntil(QWidget* control, Fits fits)
+{
+    QFont font = control->font();
+    while (!fits() && font.pointSizeF() > SmallestCaptionPointSize) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        control->setFont(font);
+    }
+}
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int x, int y, int w, int h)
 {
@@ -59,6 +115,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window | Qt::MSWindo
 
     CreateControls();
     CreateComponents();
+    FitCaptions();
     Path->setFocus();
 }
 
@@ -141,6 +198,34 @@ void TMainForm::CreateControls()
     connect(BtnSave, &QPushButton::clicked, this, [this] { Guarded([this] { BtnSaveClick(); }); });
     connect(BtnLoad, &QPushButton::clicked, this, [this] { Guarded([this] { BtnLoadClick(); }); });
     connect(BtnClose, &QPushButton::clicked, this, &QWidget::close);
+    // Enter in the path edit connects, as the button does.
+    connect(Path, &QLineEdit::returnPressed, this, [this] {
+        if (!IBDatabase1->Connected())
+            Guarded([this] { BtnConnectClick(); });
+    });
+
+    // The statement of the design, and another main table, through the
+    // context menus of the two lists and a shortcut.
+    TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(TreeView1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { Guarded([&] { ShowTreeMenu(pos); }); });
+    connect(ListView1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { Guarded([&] { ShowListMenu(pos); }); });
+    auto* showSql = new QShortcut(QKeySequence(Qt::Key_F9), this);
+    connect(showSql, &QShortcut::activated, this, [this] { Guarded([this] { ShowSQL(); }); });
+    // Condition texts cut off by their column show in full as tooltips.
+    ListView1->viewport()->installEventFilter(this);
+}
+
+void TMainForm::FitCaptions()
+{
+    // Where the substitute font is wider than the one the layout was made
+    // for, captions get a smaller font instead of being cut.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        ShrinkUntil(button, [button] { return CaptionWidth(button) <= button->width(); });
+    for (QLabel* label : {Label1, Label2})
+        ShrinkUntil(label, [label] { return label->x() + label->sizeHint().width() + 4 <= 120; });
 }
 
 void TMainForm::CreateComponents()
@@ -225,17 +310,38 @@ void TMainForm::BtnBrowseClick()
         Path->setText(QDir::toNativeSeparators(QFileInfo(files.first()).absoluteFilePath()));
 }
 
+void TMainForm::ConnectSession()
+{
+    // The attach runs on a worker; it cannot be cancelled (the server gives
+    // no handle to cancel before it answers), so the progress has no Cancel.
+    WorkOptions options;
+    options.Label = tr("Connecting to %1…").arg(IBDatabase1->DatabaseName());
+    RunInBackground(this, options, [this](WorkProgress&) { IBDatabase1->SetConnected(true); });
+}
+
 void TMainForm::BtnConnectClick()
 {
     if (ServerAddr->text().isEmpty()) {
         AppMessages::ShowError(this, tr("No server specified."));
         return;
     }
-    if (!IBDatabase1->Connected())
+    if (!IBDatabase1->Connected()) {
         IBDatabase1->SetDatabaseName(ServerAddr->text() + QLatin1Char(':') + Path->text());
-    IBDatabase1->SetConnected(!IBDatabase1->Connected());
+        ConnectSession();
+    } else {
+        IBDatabase1->SetConnected(false);
+    }
     if (IBDatabase1->Connected()) {
+        // The view fills the tree widgets, so it is generated here, on the
+        // user-interface thread, once the connect has finished.
         Larkspan1->GenerateView();
+        if (Larkspan1->TreeView() && Larkspan1->TreeView()->topLevelItemCount() == 0) {
+            IBDatabase1->SetConnected(false);
+            ListView1->clear();
+            AppMessages::ShowError(this, tr("The table \"%1\" does not exist in this database.")
+                                             .arg(Larkspan1->TableName()));
+            return;
+        }
         BtnConnect->setText(tr(DisconnectCaption));
     } else {
         BtnConnect->setText(tr(ConnectCaption));
@@ -255,20 +361,62 @@ void TMainForm::closeEvent(QCloseEvent* event)
     QWidget::closeEvent(event);
 }
 
+bool TMainForm::RequireConnection()
+{
+    if (IBDatabase1->Connected())
+        return true;
+    AppMessages::ShowInformation(this, tr("Connect to a database first."));
+    return false;
+}
+
 void TMainForm::BtnResultsClick()
 {
+    if (!RequireConnection())
+        return;
     if (!Larkspan1->BuildQuery(ResultQuery)) {
         AppMessages::ShowError(this, tr("Empty Query. Select one or more fields to be in the query."));
         return;
     }
     TFQueryResult* results = QueryResultForm();
-    ResultQuery->Open();
+    // Execute and first rows on a worker, with Cancel; cancelled, the query
+    // is closed again and no window shows.
+    const qint64 elapsed = ResultJobs::Open(this, ResultQuery);
+    if (elapsed < 0)
+        return;
     // Close the query however the window ends, also when showing it fails.
     struct CloseQuery {
         TIBQuery* query;
         ~CloseQuery() { Guarded([this] { query->Close(); }); }
     } closer{ResultQuery};
+    results->SetStatementTime(elapsed);
+    results->SetHeaderToolTips(ResultColumnToolTips());
     results->exec();
+}
+
+QStringList TMainForm::ResultColumnToolTips()
+{
+    // The select list names the ticked fields table by table; a column is
+    // the field of that name in this order.
+    QList<const TLKField*> ticked;
+    for (const auto& table : Larkspan1->Tables())
+        for (const auto& field : table->Fields)
+            if (field->Selected)
+                ticked << field.get();
+    QStringList tips;
+    int next = 0;
+    for (int c = 0; c < ResultQuery->FieldCount(); ++c) {
+        const QString name = ResultQuery->Fields(c).FieldName();
+        QString tip;
+        for (int i = next; i < ticked.size(); ++i) {
+            if (ticked[i]->FieldName.compare(name, Qt::CaseInsensitive) == 0) {
+                tip = ticked[i]->DisplayName;
+                next = i + 1;
+                break;
+            }
+        }
+        tips << tip;
+    }
+    return tips;
 }
 
 void TMainForm::Larkspan1FieldValueRequired(QObject* /*Sender*/, const QString& /*Table*/,
@@ -295,12 +443,38 @@ void TMainForm::BtnIniClick()
 
 void TMainForm::BtnSaveClick()
 {
+    if (!RequireConnection())
+        return;
     auto dialog = std::make_unique<TFQueryName>(this);
     if (dialog->exec() != QDialog::Accepted)
         return;
-    const QString name = dialog->EQueryName->text();
-    if (!name.isEmpty())
-        Larkspan1->SaveQuery(name.left(QueryNameRoom));
+    const QString name = dialog->EQueryName->text().left(QueryNameRoom);
+    if (name.isEmpty())
+        return;
+    int existing = -1;
+    if (QFileInfo::exists(Larkspan1->QueryFileName()))
+        Larkspan1->EnumQueries([&](int Index, const QString& Name) {
+            if (existing < 0 && Name == name)
+                existing = Index;
+        });
+    if (existing >= 0) {
+        const AppMessages::Answer answer = AppMessages::Ask(
+            this,
+            tr("A query named \"%1\" already exists. Replace it?\n\n"
+               "No keeps it and saves this design as another query of the same name.")
+                .arg(name),
+            true);
+        if (answer == AppMessages::Answer::Cancel)
+            return;
+        if (answer == AppMessages::Answer::Yes)
+            QueryEntries::Replace(*Larkspan1, existing, name);
+        else
+            Larkspan1->SaveQuery(name);
+    } else {
+        Larkspan1->SaveQuery(name);
+    }
+    AppMessages::ShowInformation(this, tr("The query \"%1\" was saved in %2.")
+                                           .arg(name, QDir::toNativeSeparators(Larkspan1->QueryFileName())));
 }
 
 void TMainForm::AddQueryName(qint32 Index, const QString& Name)
@@ -310,6 +484,8 @@ void TMainForm::AddQueryName(qint32 Index, const QString& Name)
 
 void TMainForm::BtnLoadClick()
 {
+    if (!RequireConnection())
+        return;
     // The list and its objects live only while this handler runs.
     QueryList.clear();
     struct ClearList {
@@ -332,6 +508,9 @@ void TMainForm::BtnLoadClick()
         item->setData(Qt::UserRole, line.Object->Value);
     }
     dialog->ListBox1->setCurrentRow(0);
+    TFSelectQuery* shown = dialog.get();
+    connect(shown, &TFSelectQuery::DeleteRequested, shown,
+            [this, shown](QListWidgetItem* item) { Guarded([&] { DeleteListedQuery(shown, item); }); });
     if (dialog->exec() != QDialog::Accepted)
         return;
     QListWidgetItem* selected = dialog->ListBox1->currentItem();
@@ -341,4 +520,102 @@ void TMainForm::BtnLoadClick()
     const int index = selected->data(Qt::UserRole).toInt(&ok);
     if (ok)
         Larkspan1->LoadQuery(index);
+}
+
+void TMainForm::DeleteListedQuery(QWidget* dialog, QListWidgetItem* item)
+{
+    auto* select = static_cast<TFSelectQuery*>(dialog);
+    if (AppMessages::Ask(dialog, tr("Delete the query \"%1\"?").arg(item->text()), false) !=
+        AppMessages::Answer::Yes)
+        return;
+    // The entry becomes a free entry; the indexes of the others stay.
+    QueryEntries::Delete(*Larkspan1, item->data(Qt::UserRole).toInt());
+    delete item;
+    if (select->ListBox1->count() == 0)
+        select->reject();
+    else if (!select->ListBox1->currentItem())
+        select->ListBox1->setCurrentRow(0);
+}
+
+TFShowSQL* TMainForm::ShowSqlForm()
+{
+    if (!FShowSQL) {
+        FShowSQL = new TFShowSQL(this, Larkspan1);
+        // Ticks, conditions and the table shown all change the field list.
+        QAbstractItemModel* fields = ListView1->model();
+        for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+            connect(fields, signal, FShowSQL, &TFShowSQL::ScheduleRefresh);
+        connect(fields, &QAbstractItemModel::dataChanged, FShowSQL, &TFShowSQL::ScheduleRefresh);
+        connect(fields, &QAbstractItemModel::modelReset, FShowSQL, &TFShowSQL::ScheduleRefresh);
+        connect(TreeView1, &QTreeWidget::currentItemChanged, FShowSQL, &TFShowSQL::ScheduleRefresh);
+    }
+    return FShowSQL;
+}
+
+void TMainForm::ShowSQL()
+{
+    TFShowSQL* window = ShowSqlForm();
+    window->show();
+    window->raise();
+    window->activateWindow();
+    window->Refresh();
+}
+
+void TMainForm::RebuildAround(const QString& tableName)
+{
+    if (!RequireConnection())
+        return;
+    ListView1->clear();
+    Larkspan1->SetTableName(tableName);
+    Larkspan1->SetDetailTableName(QString());
+    Larkspan1->GenerateView();
+    if (FShowSQL)
+        FShowSQL->ScheduleRefresh();
+}
+
+void TMainForm::ShowTreeMenu(const QPoint& pos)
+{
+    QTreeWidgetItem* node = TreeView1->itemAt(pos);
+    QMenu menu(this);
+    if (node) {
+        TreeView1->setCurrentItem(node);
+        const TLKTable* table = FindTableByNode(Larkspan1->Tables(), PreOrderIndex(TreeView1, node));
+        if (table) {
+            const QString name = table->TableName;
+            menu.addAction(tr("Build the tree around %1").arg(node->text(0)), this,
+                           [this, name] { Guarded([&] { RebuildAround(name); }); });
+        }
+    }
+    menu.addAction(tr("Show SQL"), this, [this] { Guarded([this] { ShowSQL(); }); })
+        ->setShortcut(QKeySequence(Qt::Key_F9));
+    menu.exec(TreeView1->viewport()->mapToGlobal(pos));
+}
+
+void TMainForm::ShowListMenu(const QPoint& pos)
+{
+    QMenu menu(this);
+    menu.addAction(tr("Show SQL"), this, [this] { Guarded([this] { ShowSQL(); }); })
+        ->setShortcut(QKeySequence(Qt::Key_F9));
+    menu.exec(ListView1->viewport()->mapToGlobal(pos));
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ListView1->viewport() && event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        QTreeWidgetItem* item = ListView1->itemAt(help->pos());
+        const int column = ListView1->columnAt(help->pos().x());
+        if (item && column >= 0) {
+            const QString text = item->text(column);
+            const int room = ListView1->columnWidth(column) - 8;
+            if (!text.isEmpty() && ListView1->fontMetrics().horizontalAdvance(text) > room) {
+                QToolTip::showText(help->globalPos(), text, ListView1->viewport());
+                return true;
+            }
+        }
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }

@@ -11,9 +11,11 @@ class QCloseEvent;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
+class QListWidgetItem;
 class QPushButton;
 class QTreeWidget;
 class TFQueryResult;
+class TFShowSQL;
 class TIBDatabase;
 class TIBQuery;
 class TIBTransaction;
@@ -38,6 +40,14 @@ public:
     // program's one instance; without one the window creates its own.
     void SetQueryResultForm(TFQueryResult* form);
     TFQueryResult* QueryResultForm();
+
+    // The window with the current design's statement, following the design
+    // (created on first use; F9 and the field list's menu show it).
+    TFShowSQL* ShowSqlForm();
+    void ShowSQL();
+    // Builds the tree around another main table (no detail table): the
+    // tree's menu offers it for the selected table.
+    void RebuildAround(const QString& tableName);
 
     // The database the path edit and the file dialog start with: the dialect 1
     // sample that the project's server script creates.
@@ -81,6 +91,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct TQueryListLine {
@@ -91,8 +102,16 @@ private:
     void CreateControls();
     void CreateComponents();
     void AddQueryName(qint32 Index, const QString& Name);
+    bool RequireConnection();
+    void ConnectSession();
+    void FitCaptions();
+    void ShowTreeMenu(const QPoint& pos);
+    void ShowListMenu(const QPoint& pos);
+    void DeleteListedQuery(QWidget* dialog, QListWidgetItem* item);
+    QStringList ResultColumnToolTips();
 
     // Lines of the query list; exists only while BtnLoadClick runs.
     std::vector<TQueryListLine> QueryList;
     QPointer<TFQueryResult> FQueryResult;
+    QPointer<TFShowSQL> FShowSQL;
 };

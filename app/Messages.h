@@ -19,4 +19,10 @@ void SetHook(Hook hook);
 void ShowMessage(QWidget* parent, Kind kind, const QString& text);
 inline void ShowError(QWidget* parent, const QString& text) { ShowMessage(parent, Kind::Error, text); }
 inline void ShowInformation(QWidget* parent, const QString& text) { ShowMessage(parent, Kind::Information, text); }
+
+// A question with Yes, No and Cancel (No and Cancel only when asked for).
+enum class Answer { Yes, No, Cancel };
+using QuestionHook = std::function<Answer(const QString& text)>;
+void SetQuestionHook(QuestionHook hook);   // empty: back to the message box
+Answer Ask(QWidget* parent, const QString& text, bool withNo);
 }

@@ -1,6 +1,8 @@
 #include "app/QuerySelectForm.h"
 
+#include <QKeyEvent>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 
@@ -31,9 +33,32 @@ TFSelectQuery::TFSelectQuery(QWidget* owner) : QDialog(owner)
     BitBtn2->setGeometry(280, 240, 75, 25);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
+    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    ListBox1->installEventFilter(this);
+    connect(ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        QListWidgetItem* item = ListBox1->itemAt(pos);
+        if (!item)
+            return;
+        ListBox1->setCurrentItem(item);
+        QMenu menu(this);
+        menu.addAction(tr("&Delete"), this, [this, item] { emit DeleteRequested(item); })
+            ->setShortcut(QKeySequence::Delete);
+        menu.exec(ListBox1->viewport()->mapToGlobal(pos));
+    });
+
     setTabOrder(ListBox1, BitBtn1);
     setTabOrder(BitBtn1, BitBtn2);
     ListBox1->setFocus();
+}
+
+bool TFSelectQuery::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ListBox1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Delete) && ListBox1->currentItem()) {
+        emit DeleteRequested(ListBox1->currentItem());
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TFSelectQuery::resizeEvent(QResizeEvent* event)

@@ -2,11 +2,14 @@
 #include <QDialog>
 
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 
 // Lists the saved queries so that one can be picked for loading. The owner
 // fills ListBox1, one line per query with the query's entry index stored
-// under Qt::UserRole, and selects a line.
+// under Qt::UserRole, and selects a line. The list's context menu and the
+// Delete key ask the owner to delete the selected query (DeleteRequested);
+// the owner removes the line when it did.
 class TFSelectQuery : public QDialog {
     Q_OBJECT
 public:
@@ -16,6 +19,10 @@ public:
     QPushButton* BitBtn1 = nullptr;   // Load (OK)
     QPushButton* BitBtn2 = nullptr;   // Cancel
 
+signals:
+    void DeleteRequested(QListWidgetItem* item);
+
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 };

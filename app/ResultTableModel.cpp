@@ -72,6 +72,7 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || !Usable() || index.row() >= FRowCount || index.column() >= FColumnCount)
         return {};
     if (role == Qt::DisplayRole) {
+        QMutexLocker lock(&FLock);
         QString text;
         // Called by the view while painting: a failure must not unwind into Qt.
         Guarded([&] { text = FQuery->CellText(index.row(), index.column()); });
@@ -84,12 +85,14 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const
 
 QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (role != Qt::DisplayRole)
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
     if (orientation == Qt::Vertical)
-        return section + 1;
+        return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
     if (!Usable() || section < 0 || section >= FColumnCount)
         return {};
+    if (role == Qt::ToolTipRole)
+        return section < FHeaderToolTips.size() ? QVariant(FHeaderToolTips[section]) : QVariant();
     return FQuery->Fields(section).FieldName();
 }
 
@@ -102,7 +105,29 @@ Qt::ItemFlags ResultTableModel::flags(const QModelIndex& index) const
 
 bool ResultTableModel::canFetchMore(const QModelIndex& parent) const
 {
-    return !parent.isValid() && Usable() && !FQuery->AllFetched();
+    return !parent.isValid() && !FWorkerFetching && Usable() && !AllFetched();
+}
+
+bool ResultTableModel::AllFetched() const
+{
+    QMutexLocker lock(&FLock);
+    return !FQuery || FQuery->AllFetched();
+}
+
+void ResultTableModel::TakeFetchedRows()
+{
+    if (!Usable())
+        return;
+    int fetched = 0;
+    {
+        QMutexLocker lock(&FLock);
+        fetched = FQuery->FetchedRowCount();
+    }
+    if (fetched > FRowCount) {
+        beginInsertRows(QModelIndex(), FRowCount, fetched - 1);
+        FRowCount = fetched;
+        endInsertRows();
+    }
 }
 
 void ResultTableModel::fetchMore(const QModelIndex& parent)
@@ -112,12 +137,10 @@ void ResultTableModel::fetchMore(const QModelIndex& parent)
     // fetchMore is called by the view; a server error while fetching goes to
     // the application's handler and leaves the rows fetched so far.
     Guarded([&] {
-        FQuery->FetchRows(FQuery->BufferChunks());
-        const int fetched = FQuery->FetchedRowCount();
-        if (fetched > FRowCount) {
-            beginInsertRows(QModelIndex(), FRowCount, fetched - 1);
-            FRowCount = fetched;
-            endInsertRows();
+        {
+            QMutexLocker lock(&FLock);
+            FQuery->FetchRows(FQuery->BufferChunks());
         }
+        TakeFetchedRows();
     });
 }

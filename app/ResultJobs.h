@@ -1,0 +1,27 @@
+#pragma once
+#include <QString>
+
+class QWidget;
+class ResultTableModel;
+class TIBQuery;
+
+// The long parts of working with a result, run off the user-interface
+// thread with a progress window and Cancel (RunInBackground). Cancel stops
+// the work on the server; the session stays connected.
+namespace ResultJobs {
+// Opens query: executes the statement and fetches its first chunk of rows.
+// Returns the milliseconds that took, or -1 when cancelled (the query is
+// then closed). A server error is thrown.
+qint64 Open(QWidget* parent, TIBQuery* query);
+
+// Fetches every remaining row of the model's query; the model shows them
+// as they come. Returns false when cancelled (the rows fetched so far stay).
+bool FetchToEnd(QWidget* parent, ResultTableModel* model);
+
+// Writes the whole result of the model's query to fileName as CSV (RFC
+// 4180, a header row of the column names, UTF-8): the rows fetched so far,
+// then the rest, fetched forward as they are written (the grid shows them
+// too). The file appears only once complete; cancelled or failed, nothing
+// is left of it. Returns false when cancelled; a write error is thrown.
+bool ExportCsv(QWidget* parent, ResultTableModel* model, const QString& fileName);
+}
