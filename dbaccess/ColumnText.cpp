@@ -6,6 +6,7 @@
 #include "dbaccess/UserLocale.h"
 #include "dbaccess/ValueFormatter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -19,11 +20,12 @@ T load(const char* p)
     return value;
 }
 
-qint64 scaledValue(const char* data, short type)
+// A whole number of 2, 4 or 8 bytes.
+qint64 scaledValue(const char* data, short size)
 {
-    switch (type) {
-    case SQL_SHORT: return load<qint16>(data);
-    case SQL_LONG: return load<qint32>(data);
+    switch (size) {
+    case 2: return load<qint16>(data);
+    case 4: return load<qint32>(data);
     default: return load<qint64>(data);
     }
 }
@@ -70,12 +72,9 @@ QString decimalText(qint64 value, int scale, QChar separator)
 
 double numericDouble(const char* data, const ColumnSlot& s)
 {
-    switch (s.type) {
-    case SQL_FLOAT: return load<float>(data);
-    case SQL_DOUBLE:
-    case SQL_D_FLOAT: return load<double>(data);
-    default: return double(scaledValue(data, s.type)) / power10(-s.scale);
-    }
+    if (s.server->value == ValueClass::Float)
+        return s.server->size == 4 ? double(load<float>(data)) : load<double>(data);
+    return double(scaledValue(data, s.server->size)) / power10(-s.scale);
 }
 }
 
@@ -96,65 +95,79 @@ QString DecodeText(const char* data, int length, const QString& charset)
     return CodePage::Decode(QByteArray(data, length), charset);
 }
 
-QString ValueText(const char* row, const ColumnSlot& s, const QString& charset, const ValueFormatter& format)
+namespace {
+// A CHAR stored without its trailing blanks, padded as the server sent it:
+// to the declared length in bytes, then cut back (blanks only) to the
+// declared number of characters, which matters for multi-byte character sets.
+QString paddedText(StoredValue v, const ColumnSlot& s, const QString& charset)
 {
-    const char* data = row + s.dataOffset;
-    switch (s.type) {
-    case SQL_TEXT: {
-        // A multi-byte character set pads to the byte length: keep the
-        // padding only up to the declared number of characters.
-        QString text = DecodeText(data, s.length, charset);
-        while (text.size() > s.charLength && text.endsWith(QLatin1Char(' ')))
-            text.chop(1);
+    const int padding = s.length - v.length;
+    bool ascii = true;
+    for (int i = 0; i < v.length && ascii; ++i)
+        ascii = static_cast<unsigned char>(v.data[i]) < 0x80;
+    if (ascii) {
+        // One character per byte: the final size is known, write it once.
+        const int size = std::max(v.length, std::min(v.length + padding, int(s.charLength)));
+        QString text(size, Qt::Uninitialized);
+        char16_t* out = reinterpret_cast<char16_t*>(text.data());
+        for (int i = 0; i < v.length; ++i)
+            out[i] = static_cast<unsigned char>(v.data[i]);
+        for (int i = v.length; i < size; ++i)
+            out[i] = u' ';
         return text;
     }
-    case SQL_VARYING: return DecodeText(data + 2, load<quint16>(data), charset);
-    case SQL_SHORT:
-    case SQL_LONG:
-    case SQL_INT64:
-        if (s.scale == 0)
-            return integerText(scaledValue(data, s.type));
-        if (s.kind == ftBCD)
-            return decimalText(scaledValue(data, s.type), s.scale, format.Locale().DecimalSeparator);
-        return format.Float(numericDouble(data, s));
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
-    case SQL_D_FLOAT: return format.Float(numericDouble(data, s));
-    case SQL_TIMESTAMP: {
-        return format.Timestamp(load<ISC_TIMESTAMP>(data));
-    }
-    case SQL_TYPE_DATE: return format.Date(load<ISC_DATE>(data));
-    case SQL_TYPE_TIME: return format.Time(load<ISC_TIME>(data));
-    case SQL_BOOLEAN: return load<char>(data) ? QStringLiteral("True") : QStringLiteral("False");
-    default: return QString();
-    }
+    QString text = DecodeText(v.data, v.length, charset);
+    text += QString(padding, QLatin1Char(' '));
+    while (text.size() > s.charLength && text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text;
+}
 }
 
-qint64 ValueInteger(const char* row, const ColumnSlot& s, const QString& charset, const ValueFormatter& format)
+QString ValueText(StoredValue v, const ColumnSlot& s, const QString& charset, const ValueFormatter& format)
+{
+    const char* data = v.data;
+    switch (s.server->value) {
+    case ValueClass::FixedText: return paddedText(v, s, charset);
+    case ValueClass::VaryingText: return DecodeText(data, v.length, charset);
+    case ValueClass::ScaledInteger:
+        if (s.scale == 0)
+            return integerText(scaledValue(data, s.server->size));
+        if (s.kind == ftBCD)
+            return decimalText(scaledValue(data, s.server->size), s.scale, format.Locale().DecimalSeparator);
+        return format.Float(numericDouble(data, s));
+    case ValueClass::Float: return format.Float(numericDouble(data, s));
+    case ValueClass::Timestamp: return format.Timestamp(load<ISC_TIMESTAMP>(data));
+    case ValueClass::Date: return format.Date(load<ISC_DATE>(data));
+    case ValueClass::Time: return format.Time(load<ISC_TIME>(data));
+    case ValueClass::Boolean: return load<char>(data) ? QStringLiteral("True") : QStringLiteral("False");
+    case ValueClass::Blob: break;   // read by the query, through its transaction
+    }
+    return QString();
+}
+
+qint64 ValueInteger(StoredValue v, const ColumnSlot& s, const QString& charset, const ValueFormatter& format)
 {
     const UserLocale& locale = format.Locale();
-    const char* data = row + s.dataOffset;
-    switch (s.type) {
-    case SQL_SHORT:
-    case SQL_LONG:
-    case SQL_INT64:
+    const char* data = v.data;
+    switch (s.server->value) {
+    case ValueClass::ScaledInteger:
         if (s.scale == 0)
-            return scaledValue(data, s.type);
+            return scaledValue(data, s.server->size);
         return qRound64(numericDouble(data, s));
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
-    case SQL_D_FLOAT: return qRound64(numericDouble(data, s));
-    case SQL_TIMESTAMP: return qint64(FromServerDate(load<ISC_TIMESTAMP>(data).timestamp_date));
-    case SQL_TYPE_DATE: return qint64(FromServerDate(load<ISC_DATE>(data)));
-    case SQL_TYPE_TIME: return 0;
-    case SQL_BOOLEAN: return load<char>(data) ? 1 : 0;
-    case SQL_TEXT:
-    case SQL_VARYING: {
-        const QString text = ValueText(row, s, charset, format);
+    case ValueClass::Float: return qRound64(numericDouble(data, s));
+    case ValueClass::Timestamp: return qint64(FromServerDate(load<ISC_TIMESTAMP>(data).timestamp_date));
+    case ValueClass::Date: return qint64(FromServerDate(load<ISC_DATE>(data)));
+    case ValueClass::Time: return 0;
+    case ValueClass::Boolean: return load<char>(data) ? 1 : 0;
+    case ValueClass::FixedText:
+    case ValueClass::VaryingText: {
+        const QString text = ValueText(v, s, charset, format);
         if (auto i = locale.StrToInt64(text))
             return *i;
         throw EDatabaseError(QStringLiteral("Invalid variant type conversion"));
     }
-    default: return 0;
+    case ValueClass::Blob: break;
     }
+    return 0;
 }

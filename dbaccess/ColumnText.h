@@ -8,7 +8,7 @@ class ValueFormatter;
 // Texts and integers of stored values (not BLOBs, not nulls): CHAR keeps
 // its padding, VARCHAR comes as stored, numbers, dates and times by the
 // locale (through format); text bytes are decoded with the connection character set.
-QString ValueText(const char* row, const ColumnSlot& slot, const QString& charset, const ValueFormatter& format);
-qint64 ValueInteger(const char* row, const ColumnSlot& slot, const QString& charset, const ValueFormatter& format);
+QString ValueText(StoredValue value, const ColumnSlot& slot, const QString& charset, const ValueFormatter& format);
+qint64 ValueInteger(StoredValue value, const ColumnSlot& slot, const QString& charset, const ValueFormatter& format);
 // Text bytes (a stored CHAR/VARCHAR or a BLOB's content) decoded by charset.
 QString DecodeText(const char* data, int length, const QString& charset);

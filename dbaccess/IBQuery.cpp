@@ -265,6 +265,13 @@ void TIBQuery::PrepareStatement()
             status.Check("isc_dsql_describe_bind");
         }
         d->describedIn.assign(d->in.get()->sqlvar, d->in.get()->sqlvar + d->in.Count());
+        // Values are bound by position: a reference the parser saw that the
+        // server did not (or the reverse) would shift every later value.
+        if (d->in.Count() != int(parsed.names.size()))
+            throw EIBClientError(QStringLiteral("Parameter count mismatch: %1 named in the statement, %2 described by "
+                                                "the server")
+                                     .arg(parsed.names.size())
+                                     .arg(d->in.Count()));
 
         isc_dsql_describe(&status, &d->statement, 1, d->out.get());
         status.Check("isc_dsql_describe");
@@ -324,6 +331,7 @@ void TIBQuery::Open()
             PrepareStatement();
         d->format.Reset(UserLocale::Current());
         d->rows.SetChunkRows(FBufferChunks);
+        d->rows.SetForwardOnly(FForwardOnly);
         d->rows.Clear();
         BindParams();
         Execute();

@@ -108,6 +108,11 @@ public:
 
     int BufferChunks() const { return FBufferChunks; }
     void SetBufferChunks(int rows) { FBufferChunks = rows > 0 ? rows : 1; }
+    // A forward-only query holds only the chunk of rows being read: memory
+    // stays flat however many rows pass, and rows before that chunk are
+    // gone (First and SetRecNo cannot return to them). Taken at Open.
+    bool ForwardOnly() const { return FForwardOnly; }
+    void SetForwardOnly(bool value) { FForwardOnly = value; }
 
     bool Active() const { return FActive; }
     bool Prepared() const { return FPrepared; }
@@ -128,6 +133,7 @@ public:
     bool AllFetched() const;
     int FetchRows(int n);                            // returns how many were added
     QString CellText(int row, int column) const;     // a fetched row's value as text
+    size_t BufferedBytes() const;                    // memory the held rows take
 
     int FieldCount() const { return int(FFields.size()); }
     TField& Fields(int i) { return *FFields[size_t(i)]; }
@@ -161,6 +167,7 @@ private:
     QStringList FSQL;
     TParams FParams;
     int FBufferChunks = 1000;
+    bool FForwardOnly = false;
     int FSQLDialect = 0;
     bool FActive = false;
     bool FPrepared = false;

@@ -2,11 +2,14 @@
 
 #include "dbaccess/BlobReader.h"
 #include "dbaccess/ColumnText.h"
+#include "dbaccess/Errors.h"
 #include "dbaccess/IBDatabase.h"
 #include "dbaccess/IBQueryImpl.h"
 #include "dbaccess/IBTransaction.h"
 #include "dbaccess/StatusVector.h"
 #include "dbaccess/UserLocale.h"
+
+#include <cstring>
 
 // Fetches the next row of the cursor into the row buffer.
 bool TIBQuery::FetchOne()
@@ -37,6 +40,11 @@ int TIBQuery::FetchedRowCount() const
     return FActive ? d->rows.Count() : 0;
 }
 
+size_t TIBQuery::BufferedBytes() const
+{
+    return d->rows.HeldBytes();
+}
+
 bool TIBQuery::AllFetched() const
 {
     return !FActive || d->allFetched;
@@ -44,6 +52,8 @@ bool TIBQuery::AllFetched() const
 
 void TIBQuery::First()
 {
+    if (FActive && d->rows.Count() > 0 && !d->rows.Held(0))
+        throw EIBClientError(QStringLiteral("Forward-only query: the first rows are no longer held"));
     if (FActive && d->rows.Count() > 0) {
         FCurrentRow = 0;
         FEof = false;
@@ -66,7 +76,7 @@ void TIBQuery::Next()
 
 void TIBQuery::SetRecNo(int row)
 {
-    if (!FActive || row < 0)
+    if (!FActive || row < d->rows.FirstHeld())
         return;
     while (row >= d->rows.Count() && FetchOne()) {
     }
@@ -83,7 +93,7 @@ QString TIBQuery::CellText(int row, int column) const
 
 bool TIBQuery::ColumnIsNull(int row, int column) const
 {
-    if (!FActive || row < 0 || row >= d->rows.Count() || column < 0 || column >= int(d->fieldSlot.size()))
+    if (!FActive || !d->rows.Held(row) || column < 0 || column >= int(d->fieldSlot.size()))
         return true;
     return RowBuffer::IsNull(d->rows.Row(row), d->rows.Slots()[size_t(d->fieldSlot[size_t(column)])]);
 }
@@ -91,20 +101,22 @@ bool TIBQuery::ColumnIsNull(int row, int column) const
 QString TIBQuery::ColumnText(int row, int column) const
 {
     // The checks of ColumnIsNull, done once: this runs for every cell read.
-    if (!FActive || row < 0 || row >= d->rows.Count() || column < 0 || column >= int(d->fieldSlot.size()))
+    if (!FActive || !d->rows.Held(row) || column < 0 || column >= int(d->fieldSlot.size()))
         return QString();
     const ColumnSlot& slot = d->rows.Slots()[size_t(d->fieldSlot[size_t(column)])];
     const char* data = d->rows.Row(row);
     if (RowBuffer::IsNull(data, slot))
         return QString();
-    if (slot.type == SQL_BLOB) {
+    const StoredValue value = d->rows.Value(data, slot);
+    if (slot.server->value == ValueClass::Blob) {
         ISC_QUAD id;
-        std::memcpy(&id, data + slot.dataOffset, sizeof id);
+        std::memcpy(&id, value.data, sizeof id);
         const QByteArray content = ReadBlob(static_cast<isc_db_handle*>(FDatabase->HandlePtr()),
                                             static_cast<isc_tr_handle*>(FTransaction->HandlePtr()), id);
+        // A text BLOB's character set is described in its scale.
         return DecodeText(content.constData(), int(content.size()), d->charset);
     }
-    return ValueText(data, slot, d->charset, d->format);
+    return ValueText(value, slot, d->charset, d->format);
 }
 
 qint64 TIBQuery::ColumnInteger(int row, int column) const
@@ -112,9 +124,10 @@ qint64 TIBQuery::ColumnInteger(int row, int column) const
     if (ColumnIsNull(row, column))
         return 0;
     const ColumnSlot& slot = d->rows.Slots()[size_t(d->fieldSlot[size_t(column)])];
-    if (slot.type == SQL_BLOB)
+    if (slot.server->value == ValueClass::Blob)
         return d->format.Locale().StrToInt64(ColumnText(row, column)).value_or(0);
-    return ValueInteger(d->rows.Row(row), slot, d->charset, d->format);
+    const char* data = d->rows.Row(row);
+    return ValueInteger(d->rows.Value(data, slot), slot, d->charset, d->format);
 }
 
 QString TField::TextValue() const

@@ -3,6 +3,7 @@
 #include "dbaccess/CodePage.h"
 #include "dbaccess/Errors.h"
 #include "dbaccess/IBQuery.h"
+#include "dbaccess/ServerTypes.h"
 #include "dbaccess/UserLocale.h"
 
 #include <QDate>
@@ -153,8 +154,14 @@ BoundParam BindParam(const TParam& param, const QString& charset, const XSQLVAR&
         else if (describedType == SQL_TEXT || describedType == SQL_VARYING)
             b.subtype = described.sqlsubtype;
         break;
-    case ftSmallint:
-    case ftBoolean: b.type = SQL_SHORT; break;
+    case ftSmallint: b.type = SQL_SHORT; break;
+    case ftBoolean: {
+        // A BOOLEAN column takes its own type (the server does not convert
+        // a number to it); elsewhere a Boolean goes as a 16-bit integer.
+        const ServerType* t = FindServerType(describedType);
+        b.type = t && t->value == ValueClass::Boolean ? short(SQL_BOOLEAN) : short(SQL_SHORT);
+        break;
+    }
     case ftWord: b.type = SQL_LONG; break;   // 0..65535 does not fit a signed 16-bit value
     case ftInteger: b.type = SQL_LONG; break;
     case ftLargeint: b.type = SQL_INT64; break;
@@ -171,18 +178,7 @@ BoundParam BindParam(const TParam& param, const QString& charset, const XSQLVAR&
     }
     if (param.IsNull()) {
         // The client reads a value of the type's size even for a null.
-        int size = 0;
-        switch (b.type) {
-        case SQL_SHORT: size = 2; break;
-        case SQL_LONG:
-        case SQL_TYPE_DATE:
-        case SQL_TYPE_TIME: size = 4; break;
-        case SQL_INT64:
-        case SQL_DOUBLE:
-        case SQL_TIMESTAMP: size = 8; break;
-        default: break;
-        }
-        b.data = QByteArray(size, '\0');
+        b.data = QByteArray(FindServerType(b.type)->size, '\0');
         return b;
     }
     b.null = false;
@@ -196,12 +192,11 @@ BoundParam BindParam(const TParam& param, const QString& charset, const XSQLVAR&
         break;
     case ftSmallint: b.data = binary(qint16(toInt64(v, -32768, 32767))); break;
     case ftWord: b.data = binary(qint32(toInt64(v, 0, 65535))); break;
-    case ftBoolean:
-        if (v.typeId() == QMetaType::Bool)
-            b.data = binary(qint16(v.toBool() ? 1 : 0));
-        else
-            b.data = binary(qint16(toInt64(v, -32768, 32767) != 0 ? 1 : 0));
+    case ftBoolean: {
+        const bool value = v.typeId() == QMetaType::Bool ? v.toBool() : toInt64(v, -32768, 32767) != 0;
+        b.data = b.type == SQL_BOOLEAN ? binary(char(value ? 1 : 0)) : binary(qint16(value ? 1 : 0));
         break;
+    }
     case ftInteger:
         b.data = binary(qint32(toInt64(v, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max())));
         break;

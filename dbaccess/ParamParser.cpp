@@ -55,6 +55,13 @@ ParsedStatement ParseStatementParams(const QString& sql, bool strict)
             }
             result.text += sql.mid(i, end + 2 - i);
             i = end + 2;
+        } else if (c == QLatin1Char('-') && i + 1 < n && sql[i + 1] == QLatin1Char('-')) {
+            // A line comment runs to the end of its line (CR or LF).
+            qsizetype end = i + 2;
+            while (end < n && sql[end] != QLatin1Char('\n') && sql[end] != QLatin1Char('\r'))
+                ++end;
+            result.text += sql.mid(i, end - i);
+            i = end;
         } else if (c == QLatin1Char(':')) {
             qsizetype j = i + 1;
             while (j < n && isNameChar(sql[j]))

@@ -3,8 +3,8 @@
 #include <QStringList>
 
 // Finds the parameter references (":" and a name) of a statement text,
-// skipping '...' and "..." literals (doubled quotes stay inside) and /* */
-// comments.
+// skipping '...' and "..." literals (doubled quotes stay inside), /* */
+// comments and -- comments to the end of the line.
 struct ParsedStatement {
     QString text;        // the statement with every reference replaced by "?"
     QStringList names;   // the referenced names, in order of occurrence

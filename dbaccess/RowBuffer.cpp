@@ -7,10 +7,9 @@ size_t align8(size_t n)
 {
     return (n + 7) & ~size_t(7);
 }
-}
 
 // Bytes per character of the multi-byte character sets, by id.
-static int maxBytesPerChar(int charsetId)
+int maxBytesPerChar(int charsetId)
 {
     switch (charsetId) {
     case 3: return 3;    // UNICODE_FSS
@@ -21,48 +20,19 @@ static int maxBytesPerChar(int charsetId)
     }
 }
 
-TFieldType ColumnKind(short type, short scale, short subtype, int* precision)
+bool isText(const ColumnSlot& s)
 {
-    *precision = 0;
-    switch (type) {
-    case SQL_TEXT:
-    case SQL_VARYING: return ftString;
-    case SQL_SHORT:
-        if (scale == 0)
-            return ftSmallint;
-        *precision = 4;
-        return ftBCD;
-    case SQL_LONG:
-        if (scale == 0)
-            return ftInteger;
-        if (scale >= -4) {
-            *precision = 9;
-            return ftBCD;
-        }
-        return ftFloat;
-    case SQL_INT64:
-        if (scale == 0)
-            return ftLargeint;
-        if (scale >= -4) {
-            *precision = 18;
-            return ftBCD;
-        }
-        return ftFloat;
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
-    case SQL_D_FLOAT: return ftFloat;
-    case SQL_TIMESTAMP: return ftDateTime;
-    case SQL_TYPE_DATE: return ftDate;
-    case SQL_TYPE_TIME: return ftTime;
-    case SQL_BLOB: return subtype == 1 ? ftMemo : ftBlob;
-    default: return ftUnknown;
-    }
+    return s.server && (s.server->value == ValueClass::FixedText || s.server->value == ValueClass::VaryingText);
+}
 }
 
 void RowBuffer::Layout(XSQLDA* out)
 {
     FSlots.clear();
+    FTextSlots.clear();
     Clear();
+    // The fetch area: every value where the client library writes it,
+    // aligned, with its null indicator.
     size_t offset = 0;
     for (int i = 0; i < out->sqld; ++i) {
         XSQLVAR& var = out->sqlvar[i];
@@ -74,34 +44,152 @@ void RowBuffer::Layout(XSQLDA* out)
         s.charLength = short(var.sqllen / maxBytesPerChar(var.sqlsubtype & 0xFF));
         s.kind = ColumnKind(s.type, s.scale, s.subtype, &s.precision);
         s.name = QString::fromUtf8(var.aliasname, var.aliasname_length);
+        s.server = FindServerType(s.type);
+        s.column = i;
         const size_t size = s.type == SQL_VARYING ? size_t(var.sqllen) + 2 : size_t(var.sqllen);
-        s.dataOffset = int(offset);
+        s.fetchOffset = int(offset);
         offset = align8(offset + size);
-        s.nullOffset = int(offset);
+        s.fetchNull = int(offset);
         offset = align8(offset + sizeof(short));
         var.sqltype = short(var.sqltype | 1);   // always report nulls
         FSlots.push_back(s);
     }
-    FStride = offset > 0 ? offset : 8;
-    FFetchArea = std::make_unique<char[]>(FStride);
-    std::memset(FFetchArea.get(), 0, FStride);
+    FFetchSize = offset > 0 ? offset : 8;
+    FFetchArea = std::make_unique<char[]>(FFetchSize);
+    std::memset(FFetchArea.get(), 0, FFetchSize);
     for (int i = 0; i < out->sqld; ++i) {
-        out->sqlvar[i].sqldata = FFetchArea.get() + FSlots[size_t(i)].dataOffset;
-        out->sqlvar[i].sqlind = reinterpret_cast<short*>(FFetchArea.get() + FSlots[size_t(i)].nullOffset);
+        out->sqlvar[i].sqldata = FFetchArea.get() + FSlots[size_t(i)].fetchOffset;
+        out->sqlvar[i].sqlind = reinterpret_cast<short*>(FFetchArea.get() + FSlots[size_t(i)].fetchNull);
+    }
+
+    // The stored row: bitmap, then the fixed part, unaligned (values are
+    // read with memcpy), then the text bytes.
+    FBitmapBytes = (out->sqld + 7) / 8;
+    int fixed = FBitmapBytes;
+    for (size_t i = 0; i < FSlots.size(); ++i) {
+        ColumnSlot& s = FSlots[i];
+        if (!s.server)
+            continue;
+        s.storeOffset = fixed;
+        if (isText(s)) {
+            s.lengthBytes = s.length <= 255 ? 1 : 2;
+            s.textIndex = int(FTextSlots.size());
+            FTextSlots.push_back(int(i));
+            fixed += s.lengthBytes;
+        } else {
+            fixed += s.server->size;
+        }
+    }
+    FFixedSize = fixed;
+}
+
+void RowBuffer::SetChunkRows(int rows)
+{
+    rows = rows > 0 ? rows : 1;
+    if (rows != FChunkRows) {
+        Clear();
+        FChunkRows = rows;
     }
 }
 
 void RowBuffer::Clear()
 {
-    FChunks.clear();
+    FSealed.clear();
+    FOpenBytes.clear();
+    FOpenOffsets.clear();
     FCount = 0;
+    FFirstHeld = 0;
+}
+
+void RowBuffer::SealOpenChunk()
+{
+    if (FForwardOnly) {
+        // Let the chunk's rows go; its memory takes the next ones.
+        FFirstHeld += int(FOpenOffsets.size());
+    } else {
+        Block block;
+        block.size = FOpenBytes.size();
+        block.bytes = std::make_unique_for_overwrite<char[]>(block.size);
+        std::memcpy(block.bytes.get(), FOpenBytes.data(), block.size);
+        block.offsets = std::make_unique_for_overwrite<std::uint32_t[]>(FOpenOffsets.size());
+        std::memcpy(block.offsets.get(), FOpenOffsets.data(), FOpenOffsets.size() * sizeof(std::uint32_t));
+        FSealed.push_back(std::move(block));
+    }
+    FOpenBytes.clear();
+    FOpenOffsets.clear();
 }
 
 void RowBuffer::StoreFetched()
 {
-    const size_t chunk = size_t(FCount / FChunkRows);
-    if (chunk == FChunks.size())
-        FChunks.push_back(std::make_unique_for_overwrite<char[]>(FStride * size_t(FChunkRows)));
-    std::memcpy(FChunks[chunk].get() + size_t(FCount % FChunkRows) * FStride, FFetchArea.get(), FStride);
+    if (int(FOpenOffsets.size()) == FChunkRows)
+        SealOpenChunk();
+    const char* fetch = FFetchArea.get();
+
+    // The row's size: the fixed part and the bytes of its texts.
+    size_t textBytes = 0;
+    for (int slot : FTextSlots) {
+        const ColumnSlot& s = FSlots[size_t(slot)];
+        if (*reinterpret_cast<const short*>(fetch + s.fetchNull) < 0)
+            continue;
+        if (s.type == SQL_VARYING) {
+            std::uint16_t length;
+            std::memcpy(&length, fetch + s.fetchOffset, sizeof length);
+            textBytes += length;
+        } else {
+            const char* p = fetch + s.fetchOffset;
+            int length = s.length;
+            while (length > 0 && p[length - 1] == ' ')
+                --length;
+            textBytes += size_t(length);
+        }
+    }
+
+    const size_t start = FOpenBytes.size();
+    FOpenBytes.resize(start + size_t(FFixedSize) + textBytes);
+    FOpenOffsets.push_back(std::uint32_t(start));
+    char* row = FOpenBytes.data() + start;
+    std::memset(row, 0, size_t(FBitmapBytes));
+    char* text = row + FFixedSize;
+    for (const ColumnSlot& s : FSlots) {
+        if (!s.server)
+            continue;
+        const bool null = *reinterpret_cast<const short*>(fetch + s.fetchNull) < 0;
+        if (null)
+            row[s.column >> 3] = char(row[s.column >> 3] | (1 << (s.column & 7)));
+        if (s.lengthBytes == 0) {
+            if (null)
+                std::memset(row + s.storeOffset, 0, size_t(s.server->size));
+            else
+                std::memcpy(row + s.storeOffset, fetch + s.fetchOffset, size_t(s.server->size));
+            continue;
+        }
+        int length = 0;
+        const char* bytes = fetch + s.fetchOffset;
+        if (!null) {
+            if (s.type == SQL_VARYING) {
+                std::uint16_t n;
+                std::memcpy(&n, bytes, sizeof n);
+                length = n;
+                bytes += 2;
+            } else {
+                length = s.length;
+                while (length > 0 && bytes[length - 1] == ' ')
+                    --length;
+            }
+            std::memcpy(text, bytes, size_t(length));
+            text += length;
+        }
+        row[s.storeOffset] = char(length & 0xFF);
+        if (s.lengthBytes == 2)
+            row[s.storeOffset + 1] = char(length >> 8);
+    }
     ++FCount;
+}
+
+size_t RowBuffer::HeldBytes() const
+{
+    size_t bytes = FOpenBytes.capacity() + FOpenOffsets.capacity() * sizeof(std::uint32_t);
+    for (const Block& b : FSealed)
+        bytes += b.size + size_t(FChunkRows) * sizeof(std::uint32_t);
+    return bytes;
 }

@@ -32,6 +32,20 @@ TEST(ParamParser, ReferencesLiteralsAndComments)
     EXPECT_EQ(p.text, "WHERE A=?\r\nOR B=?)");
 }
 
+TEST(ParamParser, LineComments)
+{
+    // A -- comment hides references up to the end of its line, whether the
+    // line ends in LF, CR or CR LF, or the text ends.
+    auto p = ParseStatementParams("SELECT A FROM T -- :x, ':y\nWHERE A = :a -- :z\rAND B = :b--:w\r\nOR C = :c --", true);
+    EXPECT_EQ(p.names, (QStringList{"a", "b", "c"}));
+    EXPECT_EQ(p.text, "SELECT A FROM T -- :x, ':y\nWHERE A = ? -- :z\rAND B = ?--:w\r\nOR C = ? --");
+    // A single minus, or dashes inside literals and block comments, start nothing.
+    p = ParseStatementParams("SELECT 1 - :a, '--', /* -- */ :b FROM T", true);
+    EXPECT_EQ(p.names, (QStringList{"a", "b"}));
+    // An unterminated quote inside a line comment is no literal.
+    EXPECT_NO_THROW(ParseStatementParams("SELECT 1 FROM T -- it's\nWHERE A = :a", true));
+}
+
 TEST(ParamParser, ParseErrors)
 {
     EXPECT_EQ(parseError("SELECT : FROM T"), "SQL Parse Error:\r\n\r\nParameter name expected");

@@ -5,7 +5,11 @@
 #include "dbaccess/IBDatabase.h"
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"
+#include "dbaccess/SessionCounters.h"
 #include "dbaccess/UserLocale.h"
+
+#include <utility>
+#include <vector>
 
 
 namespace {
@@ -303,4 +307,116 @@ TEST(Query, DuplicateColumnNames)
     EXPECT_FALSE(s.q.Active());
     EXPECT_FALSE(s.q.Prepared());
     EXPECT_FALSE(s.tr.Active());
+}
+
+TEST(Query, LineCommentDoesNotShiftValues)
+{
+    // With a phantom parameter from the comment, :b would take :a's value.
+    Session s(TestServer::employeeDialect3(), 3);
+    s.q.SetSQL(QString("SELECT COUNT(*) AS N FROM EMPLOYEE\r\n"
+                       "WHERE DEPT_NO = :a -- was :old\r\n"
+                       "AND JOB_CODE = :b"));
+    ASSERT_EQ(s.q.Params().Count(), 2);
+    s.q.ParamNamed("a").SetText("623");
+    s.q.ParamNamed("b").SetText("Eng");
+    s.q.Open();
+    const int viaParams = s.q.FieldNamed("N").IntegerValue();
+    s.q.Close();
+    s.q.SetSQL(QString("SELECT COUNT(*) AS N FROM EMPLOYEE WHERE DEPT_NO = '623' AND JOB_CODE = 'Eng'"));
+    s.q.Open();
+    EXPECT_EQ(viaParams, s.q.FieldNamed("N").IntegerValue());
+    EXPECT_GT(viaParams, 0);
+    s.q.Close();
+}
+
+TEST(Query, ParameterCountMustMatchTheServers)
+{
+    // A "?" written into the text is a parameter only the server sees; its
+    // value would be missing and every later one shifted.
+    Session s(TestServer::employeeDialect3(), 3);
+    s.q.SetSQL(QString("SELECT COUNT(*) FROM EMPLOYEE WHERE EMP_NO = ? AND DEPT_NO = :d"));
+    s.q.ParamNamed("d").SetText("600");
+    EXPECT_EQ(errorOf<EIBClientError>([&] { s.q.Open(); }),
+              "Parameter count mismatch: 1 named in the statement, 2 described by the server");
+    EXPECT_FALSE(s.q.Active());
+    EXPECT_FALSE(s.q.Prepared());
+    EXPECT_FALSE(s.tr.Active());
+}
+
+TEST(Query, BooleanColumnsAndParameters)
+{
+    for (const QString& path : {TestServer::employeeDialect1(), TestServer::employeeDialect3()}) {
+        Session s(path, path == TestServer::employeeDialect1() ? 1 : 3);
+        s.q.SetSQL(QString("SELECT TRUE AS T, 1 = 0 AS F, CAST(NULL AS BOOLEAN) AS N, 7 AS AFTER_THEM FROM RDB$DATABASE"));
+        s.q.Open();
+        ASSERT_EQ(s.q.FieldCount(), 4);
+        EXPECT_EQ(s.q.FieldNamed("T").DataType(), ftBoolean);
+        EXPECT_EQ(s.q.FieldNamed("T").TextValue(), "True");
+        EXPECT_EQ(s.q.FieldNamed("F").TextValue(), "False");
+        EXPECT_EQ(s.q.FieldNamed("T").IntegerValue(), 1);
+        EXPECT_EQ(s.q.FieldNamed("N").TextValue(), "");
+        EXPECT_TRUE(s.q.FieldNamed("N").IsNull());
+        EXPECT_EQ(s.q.FieldNamed("AFTER_THEM").IntegerValue(), 7);
+        s.q.Close();
+
+        // A Boolean parameter compared with a BOOLEAN, from every text a
+        // Boolean value is written as; a null one matches nothing.
+        s.q.SetSQL(QString("SELECT COUNT(*) AS N FROM RDB$DATABASE WHERE (1 = 1) = :B"));
+        s.q.ParamNamed("B").SetDataType(ftBoolean);
+        for (const auto& [text, count] : std::vector<std::pair<QString, int>>{
+                 {"True", 1}, {"false", 0}, {"1", 1}, {"0", 0}}) {
+            s.q.ParamNamed("B").SetValue(text);
+            s.q.Open();
+            EXPECT_EQ(s.q.FieldNamed("N").IntegerValue(), count) << text.toStdString();
+            s.q.Close();
+        }
+        s.q.ParamNamed("B").SetValue(QVariant());
+        s.q.Open();
+        EXPECT_EQ(s.q.FieldNamed("N").IntegerValue(), 0);
+        s.q.Close();
+        // A Boolean compared with a SMALLINT still goes as a number.
+        s.q.SetSQL(QString("SELECT COUNT(*) AS N FROM RDB$DATABASE WHERE CAST(1 AS SMALLINT) = :B"));
+        s.q.ParamNamed("B").SetDataType(ftBoolean);
+        s.q.ParamNamed("B").SetValue(QString("True"));
+        s.q.Open();
+        EXPECT_EQ(s.q.FieldNamed("N").IntegerValue(), 1);
+        s.q.Close();
+    }
+}
+
+TEST(Query, CountsPreparesExecutesAndTransactions)
+{
+    Session s(TestServer::employeeDialect1(), 1);
+    s.db.SetConnected(true);
+    s.q.SetSQL(QString("SELECT DEPT_NO FROM DEPARTMENT WHERE DEPT_NO = :D"));
+    s.q.ParamNamed("D").SetText("000");
+
+    // An explicit Prepare in its own transaction is committed away, so the
+    // Open that follows prepares again in a second transaction.
+    TSessionCounters before = SessionCounters();
+    s.q.Prepare();
+    s.q.Open();
+    s.q.Close();
+    TSessionCounters used = SessionCounters() - before;
+    EXPECT_EQ(used.Prepares, 2u);
+    EXPECT_EQ(used.Executes, 1u);
+    EXPECT_EQ(used.TransactionStarts, 2u);
+
+    // Inside a transaction started by its owner the statement stays
+    // prepared from one read to the next.
+    before = SessionCounters();
+    s.tr.StartTransaction();
+    for (const char* dept : {"000", "100", "600"}) {
+        s.q.ParamNamed("D").SetText(dept);
+        s.q.Prepare();
+        s.q.Open();
+        EXPECT_EQ(s.q.FieldNamed("DEPT_NO").TextValue(), dept);
+        s.q.Close();
+    }
+    s.tr.Commit();
+    used = SessionCounters() - before;
+    EXPECT_EQ(used.Prepares, 1u);
+    EXPECT_EQ(used.Executes, 3u);
+    EXPECT_EQ(used.TransactionStarts, 1u);
+    EXPECT_FALSE(s.q.Prepared());
 }
