@@ -1,6 +1,7 @@
 #include "controls/FieldValueForm.h"
 
 #include "controls/ZOVNumberEdit.h"
+#include "dbaccess/CodePage.h"
 #include "dbaccess/Errors.h"
 #include "dbaccess/ExceptionHandler.h"
 #include "dbaccess/UserLocale.h"
@@ -17,6 +18,8 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <limits>
+#include <optional>
 
 namespace {
 
@@ -30,6 +33,9 @@ constexpr int PagesHeight = 112;
 constexpr int ButtonsHeight = 42;
 constexpr int BoxHeight = 21;
 const QDate StoredDate(2001, 8, 10);
+// Room for a string value in a field's value block (a length byte and the
+// characters in the single-byte code page).
+constexpr int MaxConditionText = 255;
 
 QString Tr(const char* text)
 {
@@ -461,16 +467,89 @@ QString TFFieldValue::MissingChoiceMessage() const
     return text.arg(FDisplayName);
 }
 
+int TFFieldValue::InvalidValue(QString& message) const
+{
+    if (CBClearValues->isChecked())
+        return -1;
+    const PageControls chosen = ChosenPage();
+    if (!chosen.page || chosen.page == FDatePage.page)
+        return -1;   // a date picker always holds a valid date
+    const UserLocale& loc = UserLocale::Current();
+    for (int i = 0; i < 2; ++i) {
+        if (i == 1 && chosen.link->currentIndex() <= 0)
+            break;
+        if (chosen.op[i]->currentIndex() < 0)
+            continue;   // not in use, or reported as a missing operator
+        const QString text = ReadValue(chosen.value[i]);
+        if (text.trimmed().isEmpty()) {
+            message = (i == 0 ? Tr("Enter the first value of \"%1\".")
+                              : Tr("Enter the second value of \"%1\"."))
+                          .arg(FDisplayName);
+            return i;
+        }
+        if (chosen.page == FStringPage.page) {
+            if (CodePage::ToAnsi(text).size() > MaxConditionText) {
+                message = Tr("The value of \"%1\" is longer than %2 characters.")
+                              .arg(FDisplayName)
+                              .arg(MaxConditionText);
+                return i;
+            }
+        } else if (chosen.page == FIntegerPage.page) {
+            // The ranges of the field's integer kinds; a fraction has no
+            // place in any of them.
+            qint64 low = std::numeric_limits<qint64>::min();
+            qint64 high = std::numeric_limits<qint64>::max();
+            if (FDataType == ftSmallint) {
+                low = std::numeric_limits<qint16>::min();
+                high = std::numeric_limits<qint16>::max();
+            } else if (FDataType == ftInteger) {
+                low = std::numeric_limits<qint32>::min();
+                high = std::numeric_limits<qint32>::max();
+            }
+            const std::optional<qint64> v = loc.StrToInt64(text);
+            if (!v || *v < low || *v > high) {
+                message = Tr("'%1' is not a whole number from %2 to %3, which is what \"%4\" "
+                             "takes.")
+                              .arg(text)
+                              .arg(low)
+                              .arg(high)
+                              .arg(FDisplayName);
+                return i;
+            }
+        } else if (chosen.page == FFloatPage.page) {
+            if (!loc.StrToFloat(text)) {
+                message = Tr("'%1' is not a valid number for \"%2\".").arg(text, FDisplayName);
+                return i;
+            }
+        }
+    }
+    return -1;
+}
+
+QString TFFieldValue::InvalidValueMessage() const
+{
+    QString message;
+    InvalidValue(message);
+    return message;
+}
+
 void TFFieldValue::accept()
 {
     Guarded([&] {
-        const int missing = MissingChoice();
-        if (missing < 0) {
-            QDialog::accept();
+        const PageControls chosen = ChosenPage();
+        if (const int missing = MissingChoice(); missing >= 0) {
+            QMessageBox::warning(this, windowTitle(), MissingChoiceMessage());
+            if (QComboBox* box = chosen.op[missing])
+                box->setFocus(Qt::OtherFocusReason);
             return;
         }
-        QMessageBox::warning(this, windowTitle(), MissingChoiceMessage());
-        if (QComboBox* box = ChosenPage().op[missing])
-            box->setFocus(Qt::OtherFocusReason);
+        QString message;
+        if (const int invalid = InvalidValue(message); invalid >= 0) {
+            QMessageBox::warning(this, windowTitle(), message);
+            if (QWidget* value = chosen.value[invalid])
+                value->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+        QDialog::accept();
     });
 }

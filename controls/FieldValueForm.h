@@ -36,9 +36,16 @@ public:
     // but no operator. Empty when OK is fine.
     QString MissingChoiceMessage() const;
 
+    // Why a comparison in use (its operator chosen; the second one only when
+    // a link is chosen) cannot become the field's condition as it stands: an
+    // empty value, or a text the field's type cannot hold. The designer
+    // would drop such a value, so OK refuses it. Empty when OK is fine.
+    QString InvalidValueMessage() const;
+
 public slots:
-    // Closes with the OK result unless MissingChoiceMessage() objects; then
-    // the message is shown and the dialog stays open.
+    // Closes with the OK result unless MissingChoiceMessage() or
+    // InvalidValueMessage() objects; then the message is shown and the
+    // dialog stays open.
     void accept() override;
 
 public:
@@ -90,6 +97,9 @@ private:
     // The operator box whose comparison is missing its operator (0 first,
     // 1 second), or -1.
     int MissingChoice() const;
+    // The first comparison in use whose value the field cannot take (0 or
+    // 1, its reason in message), or -1.
+    int InvalidValue(QString& message) const;
 
     TFieldType FDataType;
     QString FDisplayName;

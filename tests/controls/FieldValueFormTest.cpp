@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include "designer/DesignerTestFixture.h"
+
 namespace {
 
 class FieldValueForm : public ::testing::Test {
@@ -343,4 +345,171 @@ TEST_F(FieldValueForm, OperatorMustBeChosenForAUsedComparison)
     EXPECT_EQ(boxesClosed, 1);
     EXPECT_FALSE(salary.isVisible());
     EXPECT_EQ(salary.result(), QDialog::Accepted);
+}
+
+namespace {
+
+// Closes every message box that shows up and keeps its text.
+struct MessageBoxCloser {
+    QStringList texts;
+    QTimer timer;
+    MessageBoxCloser()
+    {
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                    texts << box->text();
+                    box->close();
+                }
+        });
+        timer.start();
+    }
+};
+
+} // namespace
+
+// A value the field cannot hold keeps the dialog open with a message that
+// names the field: the designer would otherwise drop the condition.
+TEST_F(FieldValueForm, ValuesTheFieldCannotHoldAreRefused)
+{
+    struct Case {
+        TFieldType type;
+        const char* text;
+        const char* message;   // empty: accepted
+    };
+    const Case cases[] = {
+        {ftLargeint, "42742.50", "'42742.50' is not a whole number from -9223372036854775808 to "
+                                 "9223372036854775807, which is what \"Salary\" takes."},
+        {ftLargeint, "-9223372036854775808", ""},
+        {ftLargeint, "9223372036854775808", "'9223372036854775808' is not a whole number from "
+                                            "-9223372036854775808 to 9223372036854775807, which "
+                                            "is what \"Salary\" takes."},
+        {ftInteger, "2147483648", "'2147483648' is not a whole number from -2147483648 to "
+                                  "2147483647, which is what \"Salary\" takes."},
+        {ftInteger, " 42 ", ""},
+        {ftSmallint, "70000", "'70000' is not a whole number from -32768 to 32767, which is what "
+                              "\"Salary\" takes."},
+        {ftSmallint, "-32768", ""},
+        {ftInteger, "", "Enter the first value of \"Salary\"."},
+        {ftFloat, "", "Enter the first value of \"Salary\"."},
+        {ftFloat, "--5", "'--5' is not a valid number for \"Salary\"."},
+        {ftFloat, "1.5E-6", ""},
+        {ftFloat, "42742.50", ""},
+        {ftString, "", "Enter the first value of \"Salary\"."},
+        {ftString, "x", ""},
+    };
+    for (const Case& c : cases) {
+        TFFieldValue form(nullptr, "Salary", c.type);
+        form.SetValues(0, 0, 0, Expr(true, 2, "1"), Expr(false, 0, {}));
+        QLineEdit* value = c.type == ftFloat    ? form.FloatValue1
+                           : c.type == ftString ? form.StringValue1
+                                                : form.IntegerValue1;
+        value->setText(c.text);
+        EXPECT_EQ(form.InvalidValueMessage(), c.message) << c.text;
+    }
+
+    // Strings: the value block holds 255 characters.
+    TFFieldValue name(nullptr, "Last name", ftString);
+    name.SetValues(0, 0, 0, Expr(true, 0, "a"), Expr(false, 0, {}));
+    name.StringValue1->setText(QString(255, 'n'));
+    EXPECT_EQ(name.InvalidValueMessage(), "");
+    name.StringValue1->setText(QString(256, 'n'));
+    EXPECT_EQ(name.InvalidValueMessage(),
+              "The value of \"Last name\" is longer than 255 characters.");
+
+    // The second comparison counts only with a link; "Clear current values"
+    // needs no value at all.
+    TFFieldValue two(nullptr, "Salary", ftLargeint);
+    two.SetValues(0, 0, 0, Expr(true, 2, "1"), Expr(true, 3, "x"));
+    EXPECT_EQ(two.InvalidValueMessage(), "");
+    two.IntegerBoolBetWeenFields->setCurrentIndex(fboOr);
+    EXPECT_EQ(two.InvalidValueMessage(),
+              "'x' is not a whole number from -9223372036854775808 to 9223372036854775807, which "
+              "is what \"Salary\" takes.");
+    two.IntegerValue1->clear();
+    EXPECT_EQ(two.InvalidValueMessage(), "Enter the first value of \"Salary\".");
+    two.CBClearValues->setChecked(true);
+    EXPECT_EQ(two.InvalidValueMessage(), "");
+
+    // OK warns, keeps the dialog open and puts the focus on the value.
+    TFFieldValue salary(nullptr, "Salary", ftLargeint);
+    salary.SetValues(0, 0, 0, Expr(true, 2, "42742"), Expr(false, 0, {}));
+    salary.IntegerValue1->setText("42742.50");
+    {
+        MessageBoxCloser closer;
+        salary.show();
+        salary.BitBtn1->click();
+        EXPECT_EQ(closer.texts, QStringList{salary.InvalidValueMessage()});
+        EXPECT_TRUE(salary.isVisible());
+        EXPECT_EQ(salary.result(), QDialog::Rejected);
+        salary.IntegerValue1->setText("42743");
+        salary.BitBtn1->click();
+        EXPECT_EQ(closer.texts.size(), 1);
+        EXPECT_EQ(salary.result(), QDialog::Accepted);
+    }
+}
+
+// In dialect 1 a float field's number edit emptied after its conversion
+// error went back as an empty value and the condition was dropped.
+TEST_F(FieldValueForm, EmptiedNumberEditKeepsTheDialogOpen)
+{
+    TFFieldValue form(nullptr, "Salary", ftFloat);
+    form.SetValues(0, 0, 0, Expr(true, 4, "42742.5"), Expr(false, 0, {}));
+    form.show();
+    MessageBoxCloser closer;
+    form.FloatValue1->setFocus();
+    QApplication::processEvents();
+    form.FloatValue1->clear();
+    form.BitBtn1->setFocus();   // leaving the edit: its conversion error
+    QApplication::processEvents();
+    form.BitBtn1->click();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.result(), QDialog::Rejected);
+    ASSERT_FALSE(closer.texts.isEmpty());
+    EXPECT_EQ(closer.texts.last(), "Enter the first value of \"Salary\".");
+    // Entering the edit again shows the number it kept.
+    QFocusEvent in(QEvent::FocusIn, Qt::OtherFocusReason);
+    QCoreApplication::sendEvent(form.FloatValue1, &in);
+    EXPECT_EQ(form.FloatValue1->text(), "42742.5");
+}
+
+// The dialect 3 sample's SALARY, a NUMERIC(15,2), reaches the dialog as a
+// whole-number field: a fraction typed there is refused, and the field's
+// condition stays as it was instead of disappearing.
+TEST_F(FieldValueForm, ScaledNumericConditionIsNotDroppedThroughTheDesigner)
+{
+    DesignerTestFixture f(TestServer::employeeDialect3());
+    TLKTable* root = f.Table("EMPLOYEE");
+    ASSERT_NE(root, nullptr);
+    f.Select(root);
+    f.Enter("SALARY", DesignerTestFixture::Answer(2, "40000"));
+    TLKField* salary = f.Field(root, "SALARY");
+    ASSERT_NE(salary, nullptr);
+    const QString condition = salary->ConditionText;
+    ASSERT_FALSE(condition.isEmpty());
+
+    bool shown = false;
+    f.Enter("SALARY", [&](QObject*, const QString&, const QString&, const QString& display,
+                          TFieldType type, int length, TFieldBoolOperators& mainBool,
+                          TFieldBoolOperators& between, TFieldValueExpression& low,
+                          TFieldValueExpression& high, bool& clear) {
+        TFFieldValue form(nullptr, display, type);
+        form.SetValues(length, mainBool, between, low, high);
+        EXPECT_EQ(form.Notebook1->currentWidget()->objectName(), "AsInteger");
+        EXPECT_EQ(form.IntegerValue1->text(), "40000");
+        form.IntegerValue1->setText("42742.50");
+        MessageBoxCloser closer;
+        form.show();
+        form.BitBtn1->click();
+        shown = true;
+        ASSERT_EQ(closer.texts.size(), 1);
+        EXPECT_TRUE(closer.texts[0].contains("42742.50"));
+        EXPECT_TRUE(closer.texts[0].contains("\"" + display + "\""));
+        if (form.result() == QDialog::Accepted)
+            form.GetValues(mainBool, between, low, high, clear);
+    });
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(salary->ConditionText, condition);
+    EXPECT_EQ(salary->LowValue.Present, 1);
 }
