@@ -4,7 +4,8 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config qt6-base-dev firebird-dev libfbclient2
           firebird3.0-server firebird3.0-utils firebird3.0-examples libgtest-dev
-          xvfb xauth fonts-liberation ccache clang)
+          xvfb xauth fonts-liberation ccache clang
+          libclang-rt-14-dev util-linux)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
