@@ -1,4 +1,5 @@
 #include "app/ResultTableModel.h"
+#include <mutex>
 
 #include "dbaccess/ExceptionHandler.h"
 #include "dbaccess/IBQuery.h"
@@ -72,7 +73,13 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || !Usable() || index.row() >= FRowCount || index.column() >= FColumnCount)
         return {};
     if (role == Qt::DisplayRole) {
-        QMutexLocker lock(&FLock);
+        // While a worker holds the query (its buffer may be growing), the
+        // view does not wait: the cell is painted again once it is free.
+        if (!FLock.tryLock()) {
+            FMissedCells = true;
+            return {};
+        }
+        std::unique_lock<QMutex> lock(FLock, std::adopt_lock);
         QString text;
         // Called by the view while painting: a failure must not unwind into Qt.
         Guarded([&] { text = FQuery->CellText(index.row(), index.column()); });
@@ -110,8 +117,13 @@ bool ResultTableModel::canFetchMore(const QModelIndex& parent) const
 
 bool ResultTableModel::AllFetched() const
 {
-    QMutexLocker lock(&FLock);
-    return !FQuery || FQuery->AllFetched();
+    // Busy: the last answer, which a worker's fetch can only make stale
+    // towards "not yet".
+    if (!FLock.tryLock())
+        return FAllFetchedSeen;
+    std::unique_lock<QMutex> lock(FLock, std::adopt_lock);
+    FAllFetchedSeen = !FQuery || FQuery->AllFetched();
+    return FAllFetchedSeen;
 }
 
 void ResultTableModel::TakeFetchedRows()
@@ -120,8 +132,17 @@ void ResultTableModel::TakeFetchedRows()
         return;
     int fetched = 0;
     {
-        QMutexLocker lock(&FLock);
+        // A worker holding the query is not waited for: its rows come at
+        // the next call.
+        if (!FLock.tryLock())
+            return;
+        std::unique_lock<QMutex> lock(FLock, std::adopt_lock);
         fetched = FQuery->FetchedRowCount();
+        FAllFetchedSeen = FQuery->AllFetched();
+    }
+    if (FMissedCells && FRowCount > 0 && FColumnCount > 0) {
+        FMissedCells = false;
+        emit dataChanged(index(0, 0), index(FRowCount - 1, FColumnCount - 1), {Qt::DisplayRole});
     }
     if (fetched > FRowCount) {
         beginInsertRows(QModelIndex(), FRowCount, fetched - 1);

@@ -52,6 +52,8 @@ private:
     mutable QMutex FLock;
     QStringList FHeaderToolTips;
     bool FWorkerFetching = false;
+    mutable bool FMissedCells = false;      // a cell went unpainted while the query was busy
+    mutable bool FAllFetchedSeen = false;
     bool FAttached = false;
     int FRowCount = 0;
     int FColumnCount = 0;
