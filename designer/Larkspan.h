@@ -138,6 +138,16 @@ public:
 
 private:
     void AttachDatabase();
+    // Whether a table takes part in a statement by itself: a ticked field or
+    // a field with a condition.
+    bool TakesPart(const TLKTable* table) const;
+    void LoadFieldsOfConditionTables();
+    // The main and detail tables carry user-typed names.
+    bool IsUserNamedTable(const TLKTable* table) const;
+    // The name to look a table up by in the system tables.
+    QString MetadataKey(const TLKTable* table) const;
+    // The table's name as written into the FROM list.
+    QString TableNameSql(const TLKTable* table) const;
     void InstallTreeViewHandlers();
     void InstallListViewHandlers();
     void CloseDisplaySource();
@@ -174,6 +184,7 @@ private:
     bool FUsePermanentCache = false;
     QString FPermanentCacheDir;
     QString FSQLText;
+    bool FDelimitedNames = false;   // the last statement delimits a name
     QStringList FIncludeFields;
     QMetaObject::Connection FTreeChangeConnection;
     QMetaObject::Connection FListChangeConnection;

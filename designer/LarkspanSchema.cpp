@@ -3,9 +3,13 @@
 #include "designer/Larkspan.h"
 
 #include "dbaccess/IBQuery.h"
+#include "designer/SqlNames.h"
 #include "designer/TreeNodes.h"
 
+#include <QHash>
+#include <QSet>
 #include <QTreeWidgetItem>
+#include <vector>
 
 namespace {
 // Closes a metadata query that an error left open, so that the designer's
@@ -46,14 +50,6 @@ QString ColumnText(TIBQuery* query, const char* column)
     return query->FieldNamed(QString::fromLatin1(column)).TextValue();
 }
 
-// A name as a string literal of SQL: single quotes around it, each single
-// quote inside it doubled.
-QString QuotedName(const QString& name)
-{
-    QString inner = name;
-    inner.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + inner + QLatin1Char('\'');
-}
 }
 
 void TLarkspan::GenerateView()
@@ -82,8 +78,9 @@ void TLarkspan::GenerateView()
                     TreeNodes::AddChildLast(tree, root, TableDisplayName(FDetailTableName));
                 QString ownIndex, parentIndex;
                 {
-                    SetStringParam(FDetailQuery, QStringLiteral("TableName"), FDetailTableName.toUpper());
-                    SetStringParam(FDetailQuery, QStringLiteral("MasterTable"), FTableName.toUpper());
+                    SetStringParam(FDetailQuery, QStringLiteral("TableName"),
+                                   SqlNames::UserNameKey(FDetailTableName));
+                    SetStringParam(FDetailQuery, QStringLiteral("MasterTable"), SqlNames::UserNameKey(FTableName));
                     CloseOnError guard(FDetailQuery);
                     FDetailQuery->Open();
                     if (!FDetailQuery->Eof()) {
@@ -127,7 +124,7 @@ void TLarkspan::LoadTableFields(TLKTable* table)
 {
     if (!table)
         return;
-    SetStringParam(FFieldsQuery, QStringLiteral("TableName"), table->TableName.toUpper());
+    SetStringParam(FFieldsQuery, QStringLiteral("TableName"), MetadataKey(table));
     CloseOnError guard(FFieldsQuery);
     FFieldsQuery->Prepare();
     FFieldsQuery->Open();
@@ -136,7 +133,7 @@ void TLarkspan::LoadTableFields(TLKTable* table)
     TField& lengthColumn = FFieldsQuery->FieldNamed(QStringLiteral("CharLength"));
     TField& descriptionColumn = FFieldsQuery->FieldNamed(QStringLiteral("Description"));
     while (!FFieldsQuery->Eof()) {
-        const QString fieldName = RemoveBlanks(nameColumn.TextValue());
+        const QString fieldName = SqlNames::TrimPadding(nameColumn.TextValue());
         QString displayName;
         bool visible = true;
         if (FDisplayNameSourceType == dnsRDBDescription)
@@ -161,7 +158,7 @@ void TLarkspan::GetIndexFields(const QString& indexName, QStringList& list)
     CloseOnError guard(FIndexQuery);
     FIndexQuery->Open();
     while (!FIndexQuery->Eof()) {
-        list.append(RemoveBlanks(ColumnText(FIndexQuery, "FIELD_NAME")));
+        list.append(SqlNames::TrimPadding(ColumnText(FIndexQuery, "FIELD_NAME")));
         FIndexQuery->Next();
     }
     FIndexQuery->Close();
@@ -176,7 +173,7 @@ QString TLarkspan::TablePathList(int tableNo)
     // loops or points outside the list) ends the walk.
     for (int steps = 0; tableNo >= 0 && tableNo < FTables.Count() && steps < FTables.Count(); ++steps) {
         const TLKTable* table = FTables[tableNo];
-        result += QLatin1Char(',') + QuotedName(table->TableName);
+        result += QLatin1Char(',') + SqlNames::StringLiteral(MetadataKey(table));
         if (table->ParentNo == -1)
             break;
         tableNo = table->ParentNo;
@@ -190,9 +187,13 @@ void TLarkspan::AddReferencedTables(const QString& tableName, int tableNo, QTree
 {
     QString sql = LarkspanSQL::ReferenceQueryFormat();
     const int hole = sql.indexOf(QLatin1String("%s"));
-    sql.replace(hole, 2, TablePathList(tableNo).toUpper());
+    // The path list holds the names as the system tables spell them, each a
+    // string literal: a name is data here, never SQL text.
+    sql.replace(hole, 2, TablePathList(tableNo));
     FReferenceQuery->SetSQL(sql);
-    SetStringParam(FReferenceQuery, QStringLiteral("TableName"), tableName.toUpper());
+    const TLKTable* self = tableNo >= 0 && tableNo < FTables.Count() ? FTables[tableNo] : nullptr;
+    SetStringParam(FReferenceQuery, QStringLiteral("TableName"),
+                   self ? MetadataKey(self) : SqlNames::UserNameKey(tableName));
 
     const int first = FTables.Count();
     QStringList names;
@@ -205,7 +206,7 @@ void TLarkspan::AddReferencedTables(const QString& tableName, int tableNo, QTree
         TField& detailIndex = FReferenceQuery->FieldNamed(QStringLiteral("DETAIL_INDEX"));
         TField& masterIndex = FReferenceQuery->FieldNamed(QStringLiteral("MASTER_INDEX"));
         while (!FReferenceQuery->Eof()) {
-            const QString name = RemoveBlanks(masterTable.TextValue());
+            const QString name = SqlNames::TrimPadding(masterTable.TextValue());
             names.append(name);
             FTables.Add(std::make_unique<TLKTable>(name, detailTable.TextValue(), masterIndex.TextValue(),
                                                    detailIndex.TextValue(), FTables.Count(), tableNo, -1));
@@ -240,40 +241,121 @@ void TLarkspan::MarkQueryTables()
     FUsedTables.clear();
     if (FTreeView && FTreeView->topLevelItemCount() > 0)
         MarkTableNode(TreeNodes::FirstNode(FTreeView.data()));
+    LoadFieldsOfConditionTables();
 }
 
 bool TLarkspan::MarkTableNode(QTreeWidgetItem* node)
 {
     if (!node)
         return false;
-    TLKTable* table = FindTableByNode(FTables, TreeNodes::AbsoluteIndex(node));
-    if (node->childCount() == 0) {
-        if (table && SelectedFieldCount(table) > 0) {
+    // One pass over the subtree in pre-order, counting absolute indexes as
+    // it goes, with the tables looked up by node index in a hash: linear in
+    // the number of nodes however wide the tree is.
+    QHash<int, TLKTable*> byNode;
+    byNode.reserve(FTables.Count());
+    for (const auto& table : FTables)
+        byNode.insert(table->NodeIndex, table.get());
+    QSet<const TLKTable*> used;
+    for (const auto& entry : FUsedTables)
+        used.insert(entry.second);
+
+    struct Frame {
+        QTreeWidgetItem* item;
+        TLKTable* table;
+        int nextChild;
+        bool result;
+    };
+    auto addOnce = [&](TLKTable* table) {
+        if (table && !used.contains(table)) {
+            used.insert(table);
             AddJoinTable(table);
-            return true;
         }
+    };
+    // A table takes part when it has a ticked field or a condition, or when
+    // a table below it takes part. A parent joins right after the first of
+    // its children that decides it; every child is visited all the same.
+    int nextIndex = TreeNodes::AbsoluteIndex(node);
+    std::vector<Frame> stack;
+    stack.push_back({node, byNode.value(nextIndex++, nullptr), 0, false});
+    bool finished = false;
+    while (true) {
+        Frame& frame = stack.back();
+        if (frame.nextChild < frame.item->childCount()) {
+            QTreeWidgetItem* child = frame.item->child(frame.nextChild++);
+            stack.push_back({child, byNode.value(nextIndex++, nullptr), 0, false});
+            continue;
+        }
+        if (frame.item->childCount() == 0) {
+            frame.result = TakesPart(frame.table);
+            if (frame.result)
+                addOnce(frame.table);
+        }
+        finished = frame.result;
+        stack.pop_back();
+        if (stack.empty())
+            break;
+        Frame& parent = stack.back();
+        parent.result = parent.result || finished;
+        if (!parent.result)
+            parent.result = TakesPart(parent.table);
+        if (parent.result)
+            addOnce(parent.table);
+    }
+    return finished;
+}
+
+bool TLarkspan::TakesPart(const TLKTable* table) const
+{
+    if (!table)
         return false;
-    }
-    bool result = false;
-    for (int i = 0; i < node->childCount(); ++i) {
-        if (MarkTableNode(node->child(i)))
-            result = true;
-        if (!result)
-            result = SelectedFieldCount(table) > 0;
-        if (result && table) {
-            bool used = false;
-            for (const auto& entry : FUsedTables)
-                used = used || entry.second == table;
-            if (!used)
-                AddJoinTable(table);
-        }
-    }
-    return result;
+    for (const auto& field : table->Fields)
+        if (field->Selected || !field->ConditionSQL.isEmpty())
+            return true;
+    return false;
+}
+
+void TLarkspan::LoadFieldsOfConditionTables()
+{
+    // A condition names its field with the table's alias when another table
+    // of the statement has a column of that name; that needs the columns of
+    // every table in the statement, also of those only passed through.
+    bool anyCondition = false;
+    for (const auto& entry : FUsedTables)
+        for (const auto& field : entry.second->Fields)
+            anyCondition = anyCondition || !field->ConditionSQL.isEmpty();
+    if (!anyCondition)
+        return;
+    for (const auto& entry : FUsedTables)
+        if (entry.second->Fields.Count() == 0)
+            LoadTableFields(entry.second);
+}
+
+bool TLarkspan::IsUserNamedTable(const TLKTable* table) const
+{
+    // The main table and the detail table carry the names the user typed;
+    // every other table carries its name as the system tables spell it.
+    if (table->ParentNo < 0)
+        return true;
+    return table->ParentNo == 0 && table->TableName == SqlNames::TrimPadding(FDetailTableName) &&
+           table->LinkedTable == SqlNames::TrimPadding(FTableName);
+}
+
+QString TLarkspan::MetadataKey(const TLKTable* table) const
+{
+    return IsUserNamedTable(table) ? SqlNames::UserNameKey(table->TableName) : table->TableName;
+}
+
+QString TLarkspan::TableNameSql(const TLKTable* table) const
+{
+    // The main table is written as the TableName property was given.
+    if (table->ParentNo < 0 && !FTableName.isEmpty())
+        return SqlNames::UserNameSql(FTableName);
+    return IsUserNamedTable(table) ? SqlNames::UserNameSql(table->TableName) : SqlNames::Identifier(table->TableName);
 }
 
 void TLarkspan::AddJoinTable(TLKTable* table)
 {
-    FUsedTables.append({RemoveBlanks(table->TableName), table});
+    FUsedTables.append({table->TableName, table});
     QStringList ownColumns, parentColumns;
     GetIndexFields(table->OwnIndex, ownColumns);
     GetIndexFields(table->ParentIndex, parentColumns);
@@ -282,8 +364,8 @@ void TLarkspan::AddJoinTable(TLKTable* table)
     QStringList pairs;
     for (int i = 0; i < ownColumns.count(); ++i)
         pairs.append(QStringLiteral("Tbl_%1.%2=Tbl_%3.%4")
-                         .arg(QString::number(table->ParentNo), parentColumns[i],
-                              QString::number(table->TableNo), ownColumns[i]));
+                         .arg(QString::number(table->ParentNo), SqlNames::Identifier(parentColumns[i]),
+                              QString::number(table->TableNo), SqlNames::Identifier(ownColumns[i])));
     table->JoinCondition = pairs.join(QLatin1String(" AND "));
 }
 

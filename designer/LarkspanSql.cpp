@@ -4,6 +4,10 @@
 
 #include "dbaccess/IBQuery.h"
 #include "designer/Larkspan.h"
+#include "designer/SqlNames.h"
+
+#include <QHash>
+#include <QSet>
 
 namespace {
 
@@ -33,18 +37,35 @@ bool UsesValue(const TValueBlock& block)
     return block.Present && IsCompareOperator(block.Operator);
 }
 
-bool IsUsed(const QList<QPair<QString, TLKTable*>>& used, const TLKTable* table)
-{
-    for (const auto& entry : used)
-        if (entry.second == table)
-            return true;
-    return false;
-}
+// Writes names into the statement and remembers whether any of them needed
+// double quotes, which only a dialect 3 statement reads as a name.
+class NameWriter {
+public:
+    QString Identifier(const QString& name)
+    {
+        FDelimited = FDelimited || SqlNames::NeedsQuotes(name);
+        return SqlNames::Identifier(name);
+    }
+    QString Typed(const QString& sql)
+    {
+        FDelimited = FDelimited || sql.contains(QLatin1Char('"'));
+        return sql;
+    }
+    bool Delimited() const { return FDelimited; }
+
+private:
+    bool FDelimited = false;
+};
 
 }   // namespace
 
 QString TLarkspan::IncludeFieldsText() const
 {
+    // The include fields belong to the main table, which the statement
+    // knows by its alias only. A label is a column alias: delimited in a
+    // dialect 3 database; a dialect 1 statement cannot delimit, so there a
+    // label that is not a plain name is left out and the column keeps its own.
+    const bool dialect3 = FIBDataBase && FIBDataBase->DBSQLDialect() >= 3;
     QStringList entries;
     for (const QString& line : FIncludeFields) {
         const qsizetype eq = line.indexOf(QLatin1Char('='));
@@ -52,7 +73,15 @@ QString TLarkspan::IncludeFieldsText() const
             continue;
         const QString name = line.left(eq);
         const QString label = line.mid(eq + 1);
-        entries << FTableName + QLatin1Char('.') + name + QStringLiteral(" \"") + label + QLatin1Char('"');
+        QString entry = QStringLiteral("Tbl_0.") + SqlNames::UserNameSql(name);
+        if (dialect3) {
+            QString inner = label;
+            inner.replace(QLatin1Char('"'), QLatin1String("\"\""));
+            entry += QStringLiteral(" AS \"") + inner + QLatin1Char('"');
+        } else if (SqlNames::IsRegularIdentifier(label.toUpper())) {
+            entry += QStringLiteral(" AS ") + label;
+        }
+        entries << entry;
     }
     return entries.join(QLatin1Char(','));
 }
@@ -63,28 +92,47 @@ QString TLarkspan::GenerateSQL()
     FSQLText.clear();
     FSelectList.clear();
     FWhereList.clear();
+    FDelimitedNames = false;
     QStringList fromList;
+    NameWriter names;
+
+    QSet<const TLKTable*> used;
+    for (const auto& entry : FUsedTables)
+        used.insert(entry.second);
+
+    // A column name that more than one table of the statement has must be
+    // named with its table's alias in a condition.
+    QHash<QString, int> columnTables;
+    for (const auto& owned : FTables) {
+        if (!used.contains(owned.get()))
+            continue;
+        QSet<QString> own;
+        for (const auto& field : owned->Fields)
+            own.insert(field->FieldName);
+        for (const QString& name : own)
+            ++columnTables[name];
+    }
 
     for (const auto& owned : FTables) {
         TLKTable* table = owned.get();
-        if (!IsUsed(FUsedTables, table))
+        if (!used.contains(table))
             continue;
         const QString alias = QStringLiteral("Tbl_%1").arg(table->TableNo);
-        // The root is written as the TableName property was given, letter
-        // case kept; the other names come from the system tables.
-        const QString name = table->ParentNo < 0 && !FTableName.isEmpty() ? FTableName : table->TableName;
-        fromList << name + QLatin1Char(' ') + alias;
+        fromList << names.Typed(TableNameSql(table)) + QLatin1Char(' ') + alias;
 
         if (!table->JoinCondition.isEmpty())
-            FWhereList << table->JoinCondition;
+            FWhereList << names.Typed(table->JoinCondition);
 
         for (const auto& ownedField : table->Fields) {
             TLKField* field = ownedField.get();
             if (field->Selected)
-                FSelectList << alias + QLatin1Char('.') + field->FieldName;
+                FSelectList << alias + QLatin1Char('.') + names.Identifier(field->FieldName);
             if (field->ConditionSQL.isEmpty())
                 continue;
-            FWhereList << field->ConditionSQL;
+            QString column = names.Identifier(field->FieldName);
+            if (columnTables.value(field->FieldName) > 1)
+                column = alias + QLatin1Char('.') + column;
+            FWhereList << field->ConditionTerm(column);
             // The same tests that decide whether the condition names the
             // parameter: a block with an operator outside the comparison
             // table, or a link outside the link table, is left out of it.
@@ -95,13 +143,17 @@ QString TLarkspan::GenerateSQL()
         }
     }
 
-    if (FSelectList.isEmpty())
+    if (FSelectList.isEmpty()) {
+        // No statement: nothing to bind either.
+        FParamList.clear();
+        FWhereList.clear();
         return FSQLText;
+    }
 
     if (!FIncludeFields.isEmpty()) {
         const QString include = IncludeFieldsText();
         if (!include.isEmpty())
-            FSelectList.prepend(include);
+            FSelectList.prepend(names.Typed(include));
     }
 
     QString text = QStringLiteral("SELECT");
@@ -115,6 +167,7 @@ QString TLarkspan::GenerateSQL()
         AppendLines(text, FWhereList, QStringLiteral(" AND "));
     }
     FSQLText = text;
+    FDelimitedNames = names.Delimited();
     return FSQLText;
 }
 
@@ -125,6 +178,10 @@ bool TLarkspan::BuildQuery(TIBQuery* query)
     if (FSQLText.isEmpty() || !query)
         return false;
 
+    // Delimited names exist only in dialect 3 databases, and only a dialect 3
+    // statement reads double quotes as a name rather than as a string.
+    const bool dialect3 = FIBDataBase && FIBDataBase->DBSQLDialect() >= 3;
+    query->SetSQLDialect(FDelimitedNames && dialect3 ? 3 : 0);
     query->SetSQL(FSQLText);
     for (const auto& entry : FParamList) {
         const QString& name = entry.first;

@@ -1,4 +1,5 @@
 #include "designer/LarkspanTypes.h"
+#include "designer/SqlNames.h"
 
 #include "dbaccess/CodePage.h"
 #include "dbaccess/UserLocale.h"
@@ -41,6 +42,16 @@ const char* CompareToken(const TValueBlock& block)
 }
 
 QString Latin(const char* s) { return QString::fromLatin1(s); }
+
+// One comparison of a condition: the column, the operator and the value's
+// parameter ("a" low value, "b" high value).
+QString ComparisonSql(const QString& column, const char* op, char prefix, int tableNodeIndex, int fieldIndex)
+{
+    return QStringLiteral("%1 %2 :%3_%4_%5")
+        .arg(column, Latin(op), QString(QChar::fromLatin1(prefix)))
+        .arg(tableNodeIndex)
+        .arg(fieldIndex);
+}
 
 } // namespace
 
@@ -93,10 +104,7 @@ QString TLKField::BuildCondition()
 
     if (const char* op = CompareToken(LowValue)) {
         ConditionText = QStringLiteral("\"%1\" %2 \"%3\"").arg(DisplayName, Latin(op), GetValueText(1));
-        ConditionSQL = QStringLiteral("%1 %2 :a_%3_%4")
-                           .arg(FieldName, Latin(op))
-                           .arg(TableNodeIndex)
-                           .arg(FieldIndex);
+        ConditionSQL = ComparisonSql(FieldName, op, 'a', TableNodeIndex, FieldIndex);
     }
     // A link outside the table counts as no link.
     const int link = IsLinkOperator(BoolBetweenFields) ? BoolBetweenFields : 0;
@@ -104,13 +112,36 @@ QString TLKField::BuildCondition()
         if (const char* op = CompareToken(HighValue)) {
             ConditionText += QStringLiteral(" %1 \"%2\" %3 \"%4\"")
                                  .arg(Latin(LinkOperators[link]), DisplayName, Latin(op), GetValueText(2));
-            ConditionSQL += QStringLiteral(" %1 %2 %3 :b_%4_%5")
-                                .arg(Latin(LinkOperators[link]), FieldName, Latin(op))
-                                .arg(TableNodeIndex)
-                                .arg(FieldIndex);
+            ConditionSQL += QLatin1Char(' ') + Latin(LinkOperators[link]) + QLatin1Char(' ') +
+                            ComparisonSql(FieldName, op, 'b', TableNodeIndex, FieldIndex);
         }
     }
     return ConditionText;
+}
+
+QString TLKField::ConditionTerm(const QString& column) const
+{
+    const char* low = CompareToken(LowValue);
+    const int link = IsLinkOperator(BoolBetweenFields) ? BoolBetweenFields : 0;
+    const char* high = link != 0 ? CompareToken(HighValue) : nullptr;
+    const bool negated = link == fboAndNot || link == fboOrNot;
+    if (low && high) {
+        const QString term = ComparisonSql(column, low, 'a', TableNodeIndex, FieldIndex) + QLatin1Char(' ') +
+                             Latin(LinkOperators[link]) + QLatin1Char(' ') +
+                             ComparisonSql(column, high, 'b', TableNodeIndex, FieldIndex);
+        // The statement joins its terms with AND, which binds tighter than OR.
+        const bool disjunction = link == fboOr || link == fboOrNot;
+        return disjunction ? QLatin1Char('(') + term + QLatin1Char(')') : term;
+    }
+    if (low)
+        return ComparisonSql(column, low, 'a', TableNodeIndex, FieldIndex);
+    if (high) {
+        // Only the second comparison: its link has nothing on its left, so
+        // AND and OR fall away and a negated link negates the comparison.
+        const QString term = ComparisonSql(column, high, 'b', TableNodeIndex, FieldIndex);
+        return negated ? QStringLiteral("NOT ") + term : term;
+    }
+    return {};
 }
 
 QString TLKField::GetValueText(int which) const
@@ -279,10 +310,10 @@ QString RemoveBlanks(const QString& name)
 
 TLKTable::TLKTable(const QString& tableName, const QString& linkedTable, const QString& ownIndex,
                    const QString& parentIndex, qint32 tableNo, qint32 parentNo, qint32 nodeIndex)
-    : TableName(RemoveBlanks(tableName))
-    , LinkedTable(RemoveBlanks(linkedTable))
-    , OwnIndex(RemoveBlanks(ownIndex))
-    , ParentIndex(RemoveBlanks(parentIndex))
+    : TableName(SqlNames::TrimPadding(tableName))
+    , LinkedTable(SqlNames::TrimPadding(linkedTable))
+    , OwnIndex(SqlNames::TrimPadding(ownIndex))
+    , ParentIndex(SqlNames::TrimPadding(parentIndex))
     , NodeIndex(nodeIndex)
     , TableNo(tableNo)
     , ParentNo(parentNo)

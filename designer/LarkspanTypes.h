@@ -108,6 +108,11 @@ public:
     const TValueBlock& Value(int which) const { return which == 2 ? HighValue : LowValue; }
 
     QString BuildCondition();                       // returns ConditionText
+    // The condition as one sound WHERE term naming the field as column
+    // (qualified and delimited as the statement needs): a disjunction in
+    // parentheses, a lone second comparison without its dangling link.
+    // Empty when the field has no condition.
+    QString ConditionTerm(const QString& column) const;
     QString GetValueText(int which) const;
     void SetValueText(const QString& text, int which);
     TFieldValueExpression GetValueExpression(int which) const;

@@ -192,9 +192,11 @@ TEST_F(ModelTest, BuildCondition)
 
 TEST_F(ModelTest, TablesListsAndLookups)
 {
-    TLKTable t(" EMP LOYEE  ", "DEPART MENT ", " RDB$FOREIGN 1", "RDB$PRIMARY 2 ", 3, 1, 7);
+    // The system tables pad names with blanks at the end; blanks inside a
+    // (delimited) name belong to it.
+    TLKTable t("EMPLOYEE    ", "Sp ace ", "RDB$FOREIGN1  ", "RDB$PRIMARY2", 3, 1, 7);
     EXPECT_EQ(t.TableName, "EMPLOYEE");
-    EXPECT_EQ(t.LinkedTable, "DEPARTMENT");
+    EXPECT_EQ(t.LinkedTable, "Sp ace");
     EXPECT_EQ(t.OwnIndex, "RDB$FOREIGN1");
     EXPECT_EQ(t.ParentIndex, "RDB$PRIMARY2");
     EXPECT_EQ(t.TableNo, 3);

@@ -75,11 +75,12 @@ TEST(SqlGeneration, WorkedExampleByteForByte)
     EXPECT_EQ(f.lk.SQLText(),
               QString("SELECT\rTbl_0.LAST_NAME\rFROM\rEmployee Tbl_0\rWHERE\rSALARY >= :%1").arg(a));
 
-    // Include fields lead the select list as one item; malformed lines vanish.
+    // Include fields lead the select list as one item, naming the main
+    // table by its alias; malformed lines vanish.
     f.lk.SetIncludeFields({"EMP_NO=Number", "", "NOEQUALS", "HIRE_DATE=Hired"});
     ASSERT_TRUE(f.lk.BuildQuery(&query));
     EXPECT_TRUE(f.lk.SQLText().startsWith(
-        "SELECT\rEmployee.EMP_NO \"Number\",Employee.HIRE_DATE \"Hired\",\rTbl_0.LAST_NAME\rFROM"))
+        "SELECT\rTbl_0.EMP_NO AS Number,Tbl_0.HIRE_DATE AS Hired,\rTbl_0.LAST_NAME\rFROM"))
         << f.lk.SQLText().toStdString();
     f.lk.SetIncludeFields({"", "NOEQUALS"});
     ASSERT_TRUE(f.lk.BuildQuery(&query));
@@ -112,7 +113,7 @@ TEST(SqlGeneration, ConditionsAndParameters)
     TIBQuery query;
     query.SetDatabase(&f.db);
 
-    // A condition in a table that takes no part is neither written nor bound.
+    // A condition in a table without a ticked field brings the table in.
     f.Select(job);
     f.Enter("JOB_TITLE", DesignerTestFixture::Answer(6, "Engineer"));
     TLKField* title = f.Field(job, "JOB_TITLE");
@@ -132,8 +133,9 @@ TEST(SqlGeneration, ConditionsAndParameters)
 
     ASSERT_TRUE(f.lk.BuildQuery(&query));
     const QString sql = f.lk.SQLText();
-    EXPECT_FALSE(sql.contains("JOB_TITLE")) << sql.toStdString();
-    EXPECT_FALSE(sql.contains("JOB "));
+    EXPECT_TRUE(sql.contains(QString("JOB_TITLE CONTAINING :a_%1_%2").arg(job->NodeIndex).arg(title->FieldIndex)))
+        << sql.toStdString();
+    EXPECT_TRUE(sql.contains(QString("JOB Tbl_%1").arg(job->TableNo)));
     const QString a = QString("a_0_%1").arg(salary->FieldIndex);
     const QString b = QString("b_0_%1").arg(salary->FieldIndex);
     const QString d = QString("a_0_%1").arg(dept->FieldIndex);
@@ -143,6 +145,7 @@ TEST(SqlGeneration, ConditionsAndParameters)
     // Field order of the root decides which condition comes first.
     QStringList expected = dept->FieldIndex < salary->FieldIndex ? QStringList{d, a, b}
                                                                  : QStringList{a, b, d};
+    expected << QString("a_%1_%2").arg(job->NodeIndex).arg(title->FieldIndex);
     EXPECT_EQ(names, expected);
     EXPECT_EQ(query.ParamNamed(a).Value(), QVariant(QString("30000")));
     EXPECT_EQ(query.ParamNamed(b).Value(), QVariant(QString("60000")));
