@@ -3,6 +3,7 @@
 // same-named columns, conditions on tables without ticks, names that are not
 // plain identifiers, include fields. Each statement is run and its rows are
 // compared with a hand-written statement of the same meaning.
+#include <QElapsedTimer>
 #include <QStringList>
 #include <gtest/gtest.h>
 
@@ -177,6 +178,11 @@ const QStringList OddNames = {
     "STATUS VARCHAR(10))",
     "CREATE TABLE \"Mixed\" (ID INTEGER NOT NULL PRIMARY KEY, QT_ID INTEGER REFERENCES \"Q'T\"(ID), "
     "\"Amount\" INTEGER)",
+    "CREATE TABLE PEOPLE (ID INTEGER NOT NULL PRIMARY KEY, LAST_NAME VARCHAR(20), "
+    "\"N OR 1=1 OR N\" INTEGER)",
+    "INSERT INTO PEOPLE VALUES (1, 'Young', 1)",
+    "INSERT INTO PEOPLE VALUES (2, 'Young', 2)",
+    "INSERT INTO PEOPLE VALUES (3, 'Old', 1)",
     "INSERT INTO CUST VALUES (1, 'open')",
     "INSERT INTO CUST VALUES (2, 'closed')",
     "INSERT INTO ORD VALUES (10, 1, 'closed')",
@@ -257,4 +263,49 @@ TEST(SoundSql, NamesThatAreNotPlainIdentifiers)
     DesignerTestFixture lower(OddPath(), "ord");
     EXPECT_EQ(lower.lk.Tables()[0]->Fields.Count(), 3);
     EXPECT_EQ(lower.lk.Tables().Count(), 2);
+}
+
+TEST(SoundSql, ANameFromTheDatabaseIsNeverSqlText)
+{
+    DesignerTestFixture f(OddPath(), "PEOPLE");
+    f.Select(f.lk.Tables()[0]);
+    f.Check("ID");
+    f.Enter("LAST_NAME", DesignerTestFixture::Answer(0, "Young"));
+    f.Enter("N OR 1=1 OR N", DesignerTestFixture::Answer(0, "2"));
+    QString sql;
+    EXPECT_EQ(Designed(f, &sql), QStringList{"2"});
+    EXPECT_TRUE(sql.contains("\"N OR 1=1 OR N\" = :a_0_2")) << sql.toStdString();
+}
+
+// A view read from a cache can be very wide; the join pass over it must not
+// grow with the square of the number of tables.
+TEST(SoundSql, JoinPassOverAWideTree)
+{
+    DesignerTestFixture f(TestServer::employeeDialect1());
+    TLKTables& tables = f.lk.Tables();
+    QTreeWidgetItem* root = TreeNodes::FirstNode(&f.tree);
+    const int before = tables.Count();
+    const int nodesBefore = TreeNodes::NodeCount(&f.tree);
+    const int wide = 50000;
+    QList<QTreeWidgetItem*> items;
+    for (int i = 0; i < wide; ++i)
+        items << new QTreeWidgetItem(QStringList{QString("T%1").arg(i)});
+    root->addChildren(items);
+    for (int i = 0; i < wide; ++i) {
+        TLKTable* t = tables.Add(std::make_unique<TLKTable>(QString("T%1").arg(i), "EMPLOYEE", "", "",
+                                                             before + i, 0, nodesBefore + i));
+        t->Fields.Add(std::make_unique<TLKField>("F", "F", 8, 0, true, false, t->NodeIndex, 0));
+    }
+    tables[tables.Count() - 1]->Fields[0]->Selected = true;
+    tables[0]->Fields[0]->Selected = true;
+    QElapsedTimer timer;
+    timer.start();
+    f.lk.MarkQueryTables();
+    const qint64 elapsed = timer.elapsed();
+    ASSERT_EQ(f.lk.UsedTables().size(), 2);
+    EXPECT_EQ(f.lk.UsedTables()[0].second, tables[0]);
+    EXPECT_EQ(f.lk.UsedTables()[1].second, tables[tables.Count() - 1]);
+    // Quadratic, this pass took about 19 s; linear, a few milliseconds.
+    EXPECT_LT(elapsed, 3000) << elapsed << " ms";
+    RecordProperty("join_pass_ms", int(elapsed));
 }
