@@ -335,9 +335,14 @@ void TMainForm::BtnConnectClick()
         // The view fills the tree widgets, so it is generated here, on the
         // user-interface thread, once the connect has finished.
         Larkspan1->GenerateView();
-        if (Larkspan1->TreeView() && Larkspan1->TreeView()->topLevelItemCount() == 0) {
+        // A table always has fields: a main table without any is missing.
+        TLKTable* root = Larkspan1->Tables().Count() > 0 ? Larkspan1->Tables()[0] : nullptr;
+        if (root && root->Fields.Count() == 0)
+            Larkspan1->LoadTableFields(root);
+        if (!root || root->Fields.Count() == 0) {
             IBDatabase1->SetConnected(false);
             ListView1->clear();
+            TreeView1->clear();
             AppMessages::ShowError(this, tr("The table \"%1\" does not exist in this database.")
                                              .arg(Larkspan1->TableName()));
             return;
