@@ -1,27 +1,38 @@
 // Reads a 1,000,000-row table through the session layer (every cell's
 // TextValue) and through a bare isc_dsql_fetch loop (no conversion), and
-// compares the times. Not a test: prints the figures.
+// compares wall and client CPU times; then measures, each in a process of
+// its own, the peak resident memory of a buffered read of 1,000,000 rows
+// and of forward-only reads of 1,000,000 and 3,000,000 rows.
+// Not a test: prints the figures.
+//
+//   reader_bench [rounds]           the whole set (rounds of the timing, default 3)
+//   reader_bench --memory MODE N    one memory figure (MODE buffered or forward)
 #include "common/TestServer.h"
-#include "dbaccess/Errors.h"
 #include "dbaccess/IBDatabase.h"
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"
+#include "support/BenchDatabase.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
+#include <QProcess>
 
 #include <ibase.h>
-#include <cstdio>
-#include <ctime>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <vector>
 
 namespace {
 const char* Statement = "SELECT ID, NAME, AMOUNT, STAMP, CODE FROM BENCH";
+// The table's rows repeated: K copies of the million, read without a sort.
+const char* RepeatedStatement =
+    "SELECT B.ID + K.K * 1000000 AS ID, B.NAME, B.AMOUNT, B.STAMP, B.CODE FROM BENCH B CROSS JOIN\r\n"
+    "(SELECT 0 AS K FROM RDB$DATABASE UNION ALL SELECT 1 FROM RDB$DATABASE UNION ALL SELECT 2 FROM RDB$DATABASE) K\r\n"
+    "WHERE K.K < %1";
 constexpr int RowCount = 1000000;
 
 struct Timing {
@@ -31,13 +42,6 @@ struct Timing {
     qint64 rows = 0;
     qint64 checksum = 0;
 };
-
-double cpuNowMs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
 
 void check(ISC_STATUS* status, const char* call)
 {
@@ -49,36 +53,32 @@ void check(ISC_STATUS* status, const char* call)
     }
 }
 
+bool holdsWholeTable(const QString& path)
+{
+    TIBDatabase db;
+    TestServer::configure(db, path);
+    TIBTransaction tr;
+    tr.SetDefaultDatabase(&db);
+    TIBQuery q;
+    q.SetDatabase(&db);
+    q.SetTransaction(&tr);
+    q.SetSQL(QString("SELECT COUNT(*) FROM BENCH"));
+    q.Open();
+    return q.Fields(0).IntegerValue() == RowCount;
+}
+
 QString benchDatabase()
 {
-    const QString path = QFileInfo(TestServer::employeeDialect3()).absolutePath() + "/reader_bench.fdb";
-    if (QFileInfo::exists(path)) {
-        try {   // reuse it when it holds the whole table
-            TIBDatabase db;
-            TestServer::configure(db, path);
-            TIBTransaction tr;
-            tr.SetDefaultDatabase(&db);
-            TIBQuery q;
-            q.SetDatabase(&db);
-            q.SetTransaction(&tr);
-            q.SetSQL(QString("SELECT COUNT(*) FROM BENCH"));
-            q.Open();
-            if (q.Fields(0).IntegerValue() == RowCount)
-                return path;
-        } catch (const std::exception&) {
-        }
-    }
-    std::printf("creating %s with %d rows...\n", qPrintable(path), RowCount);
-    std::fflush(stdout);
-    return TestServer::createScratchDatabase(
-        "reader_bench",
+    return BenchDatabase::Ensure(
+        "reader_bench", holdsWholeTable,
         {"CREATE TABLE BENCH (ID INTEGER NOT NULL, NAME VARCHAR(40) CHARACTER SET NONE, AMOUNT DOUBLE PRECISION, STAMP TIMESTAMP, CODE CHAR(5) CHARACTER SET NONE)",
          "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 1000000) DO BEGIN "
          "INSERT INTO BENCH VALUES (:I, 'Name number ' || :I, :I * 1.25 + 0.125, "
          "DATEADD(:I SECOND TO TIMESTAMP '2000-01-01 00:00:00'), 'C' || MOD(:I, 1000)); I = I + 1; END END"});
 }
 
-Timing readThroughSession(const QString& path)
+// Every cell's text, row by row, the way a report or export reads.
+Timing readThroughSession(const QString& path, const QString& sql, bool forwardOnly)
 {
     TIBDatabase db;
     TestServer::configure(db, path);
@@ -89,10 +89,11 @@ Timing readThroughSession(const QString& path)
     TIBQuery q;
     q.SetDatabase(&db);
     q.SetTransaction(&tr);
-    q.SetSQL(QString(Statement));
+    q.SetForwardOnly(forwardOnly);
+    q.SetSQL(sql);
 
     Timing t;
-    const double cpuStart = cpuNowMs();
+    const double cpuStart = BenchDatabase::CpuMs();
     QElapsedTimer timer;
     timer.start();
     q.Open();
@@ -112,7 +113,7 @@ Timing readThroughSession(const QString& path)
     }
     q.Close();
     t.totalMs = double(timer.nsecsElapsed()) / 1e6;
-    t.cpuMs = cpuNowMs() - cpuStart;
+    t.cpuMs = BenchDatabase::CpuMs() - cpuStart;
     return t;
 }
 
@@ -135,7 +136,7 @@ Timing readBare(const QString& path)
 
     // Timed from the start of the transaction, as the session's Open starts one.
     Timing t;
-    const double cpuStart = cpuNowMs();
+    const double cpuStart = BenchDatabase::CpuMs();
     QElapsedTimer timer;
     timer.start();
     isc_start_transaction(status, &tr, 1, &db, 0, nullptr);
@@ -168,20 +169,54 @@ Timing readBare(const QString& path)
     check(status, "isc_dsql_fetch");
     isc_dsql_free_statement(status, &stmt, DSQL_drop);
     t.totalMs = double(timer.nsecsElapsed()) / 1e6;
-    t.cpuMs = cpuNowMs() - cpuStart;
+    t.cpuMs = BenchDatabase::CpuMs() - cpuStart;
     isc_commit_transaction(status, &tr);
     isc_detach_database(status, &db);
     return t;
+}
+
+// One memory figure, in this process: read the rows, print the peak.
+int memoryRun(const QString& path, const QString& mode, int rows)
+{
+    const bool forward = mode == "forward";
+    const QString sql = forward || rows != RowCount ? QString(RepeatedStatement).arg((rows + RowCount - 1) / RowCount)
+                                                     : QString(Statement);
+    const long before = BenchDatabase::PeakResidentKiB();
+    const Timing t = readThroughSession(path, sql, forward);
+    std::printf("peak %ld KiB before %ld KiB rows %lld\n", BenchDatabase::PeakResidentKiB(), before, t.rows);
+    return t.rows == rows ? 0 : 1;
+}
+
+struct MemoryFigure {
+    long peakKiB = -1;
+    long baseKiB = -1;
+};
+
+MemoryFigure measureInChild(const QString& mode, int rows)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {"--memory", mode, QString::number(rows)});
+    if (!child.waitForFinished(-1) || child.exitCode() != 0)
+        throw std::runtime_error(("memory run " + mode + " " + QString::number(rows) + " failed").toStdString());
+    const QList<QByteArray> words = child.readAllStandardOutput().simplified().split(' ');
+    MemoryFigure m;
+    if (words.size() >= 5) {
+        m.peakKiB = words[1].toLong();
+        m.baseKiB = words[4].toLong();
+    }
+    return m;
 }
 }
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     try {
         const QString path = benchDatabase();
+        if (argc >= 4 && std::strcmp(argv[1], "--memory") == 0)
+            return memoryRun(path, argv[2], std::atoi(argv[3]));
+
         readBare(path);   // warm the server's page cache
         // Alternate the two readers and keep each one's best figures, so
         // that load from other processes on the machine weighs less.
@@ -189,7 +224,7 @@ int main(int argc, char** argv)
         const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
         for (int round = 0; round < rounds; ++round) {
             const Timing b = readBare(path);
-            const Timing s = readThroughSession(path);
+            const Timing s = readThroughSession(path, Statement, false);
             std::printf("round %d: bare %.1f ms (cpu %.1f), session %.1f ms (cpu %.1f)\n", round + 1, b.totalMs,
                         b.cpuMs, s.totalMs, s.cpuMs);
             std::fflush(stdout);
@@ -210,8 +245,21 @@ int main(int argc, char** argv)
                     bare.totalMs, bare.cpuMs);
         std::printf("session layer:    first row %8.2f ms, all rows %9.1f ms, client cpu %9.1f ms\n",
                     session.firstRowMs, session.totalMs, session.cpuMs);
-        std::printf("ratio session/bare: first row %.2f (target <= 2), all rows %.2f (target <= 1.2), client cpu %.2f\n",
+        std::printf("ratio session/bare: first row %.2f (target <= 2), all rows %.2f (target <= 1.2), "
+                    "client cpu %.2f (target <= 1.2)\n",
                     session.firstRowMs / bare.firstRowMs, session.totalMs / bare.totalMs, session.cpuMs / bare.cpuMs);
+        std::fflush(stdout);
+
+        const MemoryFigure buffered = measureInChild("buffered", RowCount);
+        const MemoryFigure forward1 = measureInChild("forward", RowCount);
+        const MemoryFigure forward3 = measureInChild("forward", 3 * RowCount);
+        auto mb = [](long kib) { return double(kib) / 1024.0; };
+        std::printf("peak resident memory, buffered read of 1,000,000 rows: %.1f MiB (%.1f MiB before the read; "
+                    "target <= 75 MB)\n",
+                    mb(buffered.peakKiB), mb(buffered.baseKiB));
+        std::printf("peak resident memory, forward-only read: 1,000,000 rows %.1f MiB, 3,000,000 rows %.1f MiB, "
+                    "difference %.1f MiB (target within 10 MB)\n",
+                    mb(forward1.peakKiB), mb(forward3.peakKiB), mb(forward3.peakKiB - forward1.peakKiB));
         return session.rows == bare.rows ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "reader_bench: %s\n", e.what());

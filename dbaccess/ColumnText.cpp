@@ -30,17 +30,16 @@ qint64 scaledValue(const char* data, short size)
     }
 }
 
-// A whole number's decimal text, written into the string once.
-QString integerText(qint64 value)
+// A whole number's decimal text, written into out once.
+void integerText(qint64 value, QString& out)
 {
     char buf[24];
     const auto res = std::to_chars(buf, buf + sizeof buf, value);
     const qsizetype n = res.ptr - buf;
-    QString text(n, Qt::Uninitialized);
-    QChar* out = text.data();
+    ValueFormatter::Room(out, n);
+    char16_t* text = reinterpret_cast<char16_t*>(out.data());
     for (qsizetype i = 0; i < n; ++i)
-        out[i] = QLatin1Char(buf[i]);
-    return text;
+        text[i] = char16_t(buf[i]);
 }
 
 double power10(int n)
@@ -78,28 +77,34 @@ double numericDouble(const char* data, const ColumnSlot& s)
 }
 }
 
-QString DecodeText(const char* data, int length, const QString& charset)
+void DecodeText(const char* data, int length, const QString& charset, QString& out)
 {
     // Every supported character set agrees with ASCII: widen the bytes
     // straight into the string and hand anything else to the code pages.
-    QString text(length, Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    ValueFormatter::Room(out, length);
+    char16_t* text = reinterpret_cast<char16_t*>(out.data());
     unsigned char high = 0;
     for (int i = 0; i < length; ++i) {
         const unsigned char c = static_cast<unsigned char>(data[i]);
         high |= c;
-        out[i] = c;
+        text[i] = c;
     }
-    if (high < 0x80)
-        return text;
-    return CodePage::Decode(QByteArray(data, length), charset);
+    if (high >= 0x80)
+        out = CodePage::Decode(QByteArray(data, length), charset);
+}
+
+QString DecodeText(const char* data, int length, const QString& charset)
+{
+    QString text;
+    DecodeText(data, length, charset, text);
+    return text;
 }
 
 namespace {
 // A CHAR stored without its trailing blanks, padded as the server sent it:
 // to the declared length in bytes, then cut back (blanks only) to the
 // declared number of characters, which matters for multi-byte character sets.
-QString paddedText(StoredValue v, const ColumnSlot& s, const QString& charset)
+void paddedText(StoredValue v, const ColumnSlot& s, const QString& charset, QString& out)
 {
     const int padding = s.length - v.length;
     bool ascii = true;
@@ -108,42 +113,50 @@ QString paddedText(StoredValue v, const ColumnSlot& s, const QString& charset)
     if (ascii) {
         // One character per byte: the final size is known, write it once.
         const int size = std::max(v.length, std::min(v.length + padding, int(s.charLength)));
-        QString text(size, Qt::Uninitialized);
-        char16_t* out = reinterpret_cast<char16_t*>(text.data());
+        ValueFormatter::Room(out, size);
+        char16_t* text = reinterpret_cast<char16_t*>(out.data());
         for (int i = 0; i < v.length; ++i)
-            out[i] = static_cast<unsigned char>(v.data[i]);
+            text[i] = static_cast<unsigned char>(v.data[i]);
         for (int i = v.length; i < size; ++i)
-            out[i] = u' ';
-        return text;
+            text[i] = u' ';
+        return;
     }
-    QString text = DecodeText(v.data, v.length, charset);
-    text += QString(padding, QLatin1Char(' '));
-    while (text.size() > s.charLength && text.endsWith(QLatin1Char(' ')))
-        text.chop(1);
-    return text;
+    out = DecodeText(v.data, v.length, charset);
+    out += QString(padding, QLatin1Char(' '));
+    while (out.size() > s.charLength && out.endsWith(QLatin1Char(' ')))
+        out.chop(1);
 }
+}
+
+void ValueText(StoredValue v, const ColumnSlot& s, const QString& charset, const ValueFormatter& format, QString& out)
+{
+    const char* data = v.data;
+    switch (s.server->value) {
+    case ValueClass::FixedText: paddedText(v, s, charset, out); return;
+    case ValueClass::VaryingText: DecodeText(data, v.length, charset, out); return;
+    case ValueClass::ScaledInteger:
+        if (s.scale == 0)
+            integerText(scaledValue(data, s.server->size), out);
+        else if (s.kind == ftBCD)
+            out = decimalText(scaledValue(data, s.server->size), s.scale, format.Locale().DecimalSeparator);
+        else
+            format.Float(numericDouble(data, s), out);
+        return;
+    case ValueClass::Float: format.Float(numericDouble(data, s), out); return;
+    case ValueClass::Timestamp: format.Timestamp(load<ISC_TIMESTAMP>(data), out); return;
+    case ValueClass::Date: format.Date(load<ISC_DATE>(data), out); return;
+    case ValueClass::Time: format.Time(load<ISC_TIME>(data), out); return;
+    case ValueClass::Boolean: out = load<char>(data) ? QStringLiteral("True") : QStringLiteral("False"); return;
+    case ValueClass::Blob: break;   // read by the query, through its transaction
+    }
+    out = QString();
 }
 
 QString ValueText(StoredValue v, const ColumnSlot& s, const QString& charset, const ValueFormatter& format)
 {
-    const char* data = v.data;
-    switch (s.server->value) {
-    case ValueClass::FixedText: return paddedText(v, s, charset);
-    case ValueClass::VaryingText: return DecodeText(data, v.length, charset);
-    case ValueClass::ScaledInteger:
-        if (s.scale == 0)
-            return integerText(scaledValue(data, s.server->size));
-        if (s.kind == ftBCD)
-            return decimalText(scaledValue(data, s.server->size), s.scale, format.Locale().DecimalSeparator);
-        return format.Float(numericDouble(data, s));
-    case ValueClass::Float: return format.Float(numericDouble(data, s));
-    case ValueClass::Timestamp: return format.Timestamp(load<ISC_TIMESTAMP>(data));
-    case ValueClass::Date: return format.Date(load<ISC_DATE>(data));
-    case ValueClass::Time: return format.Time(load<ISC_TIME>(data));
-    case ValueClass::Boolean: return load<char>(data) ? QStringLiteral("True") : QStringLiteral("False");
-    case ValueClass::Blob: break;   // read by the query, through its transaction
-    }
-    return QString();
+    QString text;
+    ValueText(v, s, charset, format, text);
+    return text;
 }
 
 qint64 ValueInteger(StoredValue v, const ColumnSlot& s, const QString& charset, const ValueFormatter& format)

@@ -75,6 +75,7 @@ private:
     TFieldType FDataType;
     int FSize;
     int FPrecision;
+    mutable QString FText;   // the last TextValue; its memory serves the next one
 };
 
 // One SQL statement with named parameters and, once open, its result.
@@ -145,6 +146,7 @@ public:
     void DatabaseDestroyed();          // the session went away: forget it and the transaction
     void TransactionDestroyed();
     QString ColumnText(int row, int column) const;
+    void ColumnText(int row, int column, QString& out) const;
     bool ColumnIsNull(int row, int column) const;
     qint64 ColumnInteger(int row, int column) const;
 

@@ -6,6 +6,7 @@
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/ParamBinding.h"
 #include "dbaccess/RowBuffer.h"
+#include "dbaccess/StatusVector.h"
 #include "dbaccess/ValueFormatter.h"
 #include "dbaccess/Xsqlda.h"
 
@@ -20,6 +21,7 @@ struct TIBQuery::Impl {
     std::vector<BoundParam> bound;
     std::vector<short> nullFlags;
     RowBuffer rows;
+    StatusVector fetchStatus;           // the fetch fills it on every call
     std::vector<int> fieldSlot;         // field index -> column slot
     ValueFormatter format;              // the user's locale, read at Open
     QString charset;                    // connection character set of the statement

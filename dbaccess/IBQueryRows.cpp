@@ -16,13 +16,13 @@ bool TIBQuery::FetchOne()
 {
     if (!FActive || d->allFetched || !d->cursorOpen)
         return false;
-    StatusVector status;
-    const ISC_STATUS rc = isc_dsql_fetch(&status, &d->statement, SQLDA_VERSION1, d->out.get());
+    const ISC_STATUS rc = isc_dsql_fetch(&d->fetchStatus, &d->statement, SQLDA_VERSION1, d->out.get());
     if (rc == 100) {
         d->allFetched = true;
         return false;
     }
-    status.Check("isc_dsql_fetch");
+    if (rc != 0)
+        d->fetchStatus.Check("isc_dsql_fetch");
     d->rows.StoreFetched();
     return true;
 }
@@ -98,15 +98,15 @@ bool TIBQuery::ColumnIsNull(int row, int column) const
     return RowBuffer::IsNull(d->rows.Row(row), d->rows.Slots()[size_t(d->fieldSlot[size_t(column)])]);
 }
 
-QString TIBQuery::ColumnText(int row, int column) const
+void TIBQuery::ColumnText(int row, int column, QString& out) const
 {
     // The checks of ColumnIsNull, done once: this runs for every cell read.
     if (!FActive || !d->rows.Held(row) || column < 0 || column >= int(d->fieldSlot.size()))
-        return QString();
+        return void(out = QString());
     const ColumnSlot& slot = d->rows.Slots()[size_t(d->fieldSlot[size_t(column)])];
     const char* data = d->rows.Row(row);
     if (RowBuffer::IsNull(data, slot))
-        return QString();
+        return void(out = QString());
     const StoredValue value = d->rows.Value(data, slot);
     if (slot.server->value == ValueClass::Blob) {
         ISC_QUAD id;
@@ -114,9 +114,17 @@ QString TIBQuery::ColumnText(int row, int column) const
         const QByteArray content = ReadBlob(static_cast<isc_db_handle*>(FDatabase->HandlePtr()),
                                             static_cast<isc_tr_handle*>(FTransaction->HandlePtr()), id);
         // A text BLOB's character set is described in its scale.
-        return DecodeText(content.constData(), int(content.size()), d->charset);
+        DecodeText(content.constData(), int(content.size()), d->charset, out);
+        return;
     }
-    return ValueText(value, slot, d->charset, d->format);
+    ValueText(value, slot, d->charset, d->format, out);
+}
+
+QString TIBQuery::ColumnText(int row, int column) const
+{
+    QString text;
+    ColumnText(row, column, text);
+    return text;
 }
 
 qint64 TIBQuery::ColumnInteger(int row, int column) const
@@ -132,7 +140,8 @@ qint64 TIBQuery::ColumnInteger(int row, int column) const
 
 QString TField::TextValue() const
 {
-    return FQuery->ColumnText(FQuery->RecNo(), FIndex);
+    FQuery->ColumnText(FQuery->RecNo(), FIndex, FText);
+    return FText;
 }
 
 int TField::IntegerValue() const

@@ -94,6 +94,7 @@ void RowBuffer::SetChunkRows(int rows)
 
 void RowBuffer::Clear()
 {
+    FLastRow = -1;
     FSealed.clear();
     FOpenBytes.clear();
     FOpenOffsets.clear();
@@ -121,6 +122,7 @@ void RowBuffer::SealOpenChunk()
 
 void RowBuffer::StoreFetched()
 {
+    FLastRow = -1;
     if (int(FOpenOffsets.size()) == FChunkRows)
         SealOpenChunk();
     const char* fetch = FFetchArea.get();

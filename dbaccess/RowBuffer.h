@@ -59,12 +59,18 @@ public:
     bool Held(int row) const { return row >= FFirstHeld && row < FCount; }
     const char* Row(int row) const
     {
+        // The cells of one row are read one after another: remember it.
+        if (row == FLastRow)
+            return FLastRowData;
         const int r = row - FFirstHeld;
         const size_t chunk = size_t(r / FChunkRows);
         const size_t index = size_t(r % FChunkRows);
+        FLastRow = row;
         if (chunk < FSealed.size())
-            return FSealed[chunk].bytes.get() + FSealed[chunk].offsets[index];
-        return FOpenBytes.data() + FOpenOffsets[index];
+            FLastRowData = FSealed[chunk].bytes.get() + FSealed[chunk].offsets[index];
+        else
+            FLastRowData = FOpenBytes.data() + FOpenOffsets[index];
+        return FLastRowData;
     }
     static bool IsNull(const char* row, const ColumnSlot& s)
     {
@@ -110,4 +116,8 @@ private:
     std::vector<Block> FSealed;
     std::vector<char> FOpenBytes;
     std::vector<std::uint32_t> FOpenOffsets;
+    // The row Row gave last; forgotten whenever rows are added or dropped,
+    // since the chunk being filled may move.
+    mutable int FLastRow = -1;
+    mutable const char* FLastRowData = nullptr;
 };

@@ -66,6 +66,15 @@ bool splitDayCount(double value, qint64* days, qint64* ms)
 }
 }
 
+void ValueFormatter::Room(QString& out, qsizetype size)
+{
+    // A text no one else holds keeps its memory: the reader's cell texts
+    // are written over and over into the same buffer.
+    if (!out.isDetached())
+        out = QString();
+    out.resize(size);
+}
+
 void ValueFormatter::Reset(const UserLocale& locale)
 {
     FLocale = locale;
@@ -167,7 +176,7 @@ char16_t* ValueFormatter::Write(char16_t* out, const std::vector<Token>& tokens,
     return out;
 }
 
-QString ValueFormatter::Timestamp(ISC_TIMESTAMP ts) const
+void ValueFormatter::Timestamp(ISC_TIMESTAMP ts, QString& out) const
 {
     const double dayValue = FromServerDate(ts.timestamp_date);
     qint64 days = 0, ms = 0;
@@ -180,15 +189,19 @@ QString ValueFormatter::Timestamp(ISC_TIMESTAMP ts) const
         ms = qint64(ts.timestamp_time / 10);
     } else {
         const double value = dayValue + FromServerTime(ts.timestamp_time);
-        if (!FDateFast || !FTimeFast || !splitDayCount(value, &days, &ms))
-            return FLocale.DateTimeToStr(value);
+        if (!FDateFast || !FTimeFast || !splitDayCount(value, &days, &ms)) {
+            out = FLocale.DateTimeToStr(value);
+            return;
+        }
     }
     int y, mo, d;
     civilFromDays(days - 25569, &y, &mo, &d);   // 1899-12-30 is 25569 days before 1970-01-01
-    if (y > 9999)
-        return FLocale.DateTimeToStr(dayValue + FromServerTime(ts.timestamp_time));
+    if (y > 9999) {
+        out = FLocale.DateTimeToStr(dayValue + FromServerTime(ts.timestamp_time));
+        return;
+    }
     // One allocation of the longest text the formats can give, cut to size.
-    QString out(FDateMax + 1 + FTimeMax, Qt::Uninitialized);
+    Room(out, FDateMax + 1 + FTimeMax);
     char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
     char16_t* end = Write(begin, FDateTokens, y, mo, d, 0, 0, 0, 0);
     if (ms != 0) {
@@ -197,44 +210,49 @@ QString ValueFormatter::Timestamp(ISC_TIMESTAMP ts) const
                     int(ms % 1000));
     }
     out.truncate(end - begin);
-    return out;
 }
 
-QString ValueFormatter::Date(ISC_DATE date) const
+void ValueFormatter::Date(ISC_DATE date, QString& out) const
 {
     const double value = FromServerDate(date);
     qint64 days = 0, ms = 0;
-    if (!FDateFast || !splitDayCount(value, &days, &ms))
-        return FLocale.DateToStr(value);
+    if (!FDateFast || !splitDayCount(value, &days, &ms)) {
+        out = FLocale.DateToStr(value);
+        return;
+    }
     int y, mo, d;
     civilFromDays(days - 25569, &y, &mo, &d);
-    if (y > 9999)
-        return FLocale.DateToStr(value);
-    QString out(FDateMax, Qt::Uninitialized);
+    if (y > 9999) {
+        out = FLocale.DateToStr(value);
+        return;
+    }
+    Room(out, FDateMax);
     char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
     out.truncate(Write(begin, FDateTokens, y, mo, d, 0, 0, 0, 0) - begin);
-    return out;
 }
 
-QString ValueFormatter::Time(ISC_TIME time) const
+void ValueFormatter::Time(ISC_TIME time, QString& out) const
 {
     const double value = FromServerTime(time);
     qint64 days = 0, ms = 0;
-    if (!FTimeFast || !splitDayCount(value, &days, &ms))
-        return FLocale.TimeToStr(value);
-    QString out(FTimeMax, Qt::Uninitialized);
+    if (!FTimeFast || !splitDayCount(value, &days, &ms)) {
+        out = FLocale.TimeToStr(value);
+        return;
+    }
+    Room(out, FTimeMax);
     char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
     out.truncate(Write(begin, FTimeTokens, 0, 0, 0, int(ms / 3600000), int(ms / 60000 % 60), int(ms / 1000 % 60),
                        int(ms % 1000)) - begin);
-    return out;
 }
 
 // Fifteen significant digits, trailing zeros dropped; plain notation for
 // decimal exponents -5..14, otherwise mantissa, "E" and exponent.
-QString ValueFormatter::Float(double value) const
+void ValueFormatter::Float(double value, QString& out) const
 {
-    if (!std::isfinite(value) || value == 0)
-        return FLocale.FloatToStr(value);
+    if (!std::isfinite(value) || value == 0) {
+        out = FLocale.FloatToStr(value);
+        return;
+    }
     // The shortest text that reads back as value is cheap to get; when it
     // has at most fifteen significant digits it is also value rounded to
     // fifteen (value lies within half a unit in the last place of it, far
@@ -282,43 +300,44 @@ QString ValueFormatter::Float(double value) const
         --count;
 
     const char sep = FLocale.DecimalSeparator.unicode() < 128 ? char(FLocale.DecimalSeparator.unicode()) : 0;
-    if (sep == 0)
-        return FLocale.FloatToStr(value);
-    char out[48];
+    if (sep == 0) {
+        out = FLocale.FloatToStr(value);
+        return;
+    }
+    char text[48];
     int n = 0;
     if (value < 0)
-        out[n++] = '-';
+        text[n++] = '-';
     if (exponent < -5 || exponent >= 15) {
-        out[n++] = digits[0];
+        text[n++] = digits[0];
         if (count > 1) {
-            out[n++] = sep;
+            text[n++] = sep;
             for (int i = 1; i < count; ++i)
-                out[n++] = digits[i];
+                text[n++] = digits[i];
         }
-        out[n++] = 'E';
-        n += int(std::to_chars(out + n, out + sizeof out, exponent).ptr - (out + n));
+        text[n++] = 'E';
+        n += int(std::to_chars(text + n, text + sizeof text, exponent).ptr - (text + n));
     } else if (exponent < 0) {
-        out[n++] = '0';
-        out[n++] = sep;
+        text[n++] = '0';
+        text[n++] = sep;
         for (int i = 0; i < -exponent - 1; ++i)
-            out[n++] = '0';
+            text[n++] = '0';
         for (int i = 0; i < count; ++i)
-            out[n++] = digits[i];
+            text[n++] = digits[i];
     } else if (count <= exponent + 1) {
         for (int i = 0; i < count; ++i)
-            out[n++] = digits[i];
+            text[n++] = digits[i];
         for (int i = count; i < exponent + 1; ++i)
-            out[n++] = '0';
+            text[n++] = '0';
     } else {
         for (int i = 0; i < exponent + 1; ++i)
-            out[n++] = digits[i];
-        out[n++] = sep;
+            text[n++] = digits[i];
+        text[n++] = sep;
         for (int i = exponent + 1; i < count; ++i)
-            out[n++] = digits[i];
+            text[n++] = digits[i];
     }
-    QString text(n, Qt::Uninitialized);
-    char16_t* dest = reinterpret_cast<char16_t*>(text.data());
+    Room(out, n);
+    char16_t* dest = reinterpret_cast<char16_t*>(out.data());
     for (int i = 0; i < n; ++i)
-        dest[i] = char16_t(static_cast<unsigned char>(out[i]));
-    return text;
+        dest[i] = char16_t(static_cast<unsigned char>(text[i]));
 }

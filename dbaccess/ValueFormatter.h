@@ -17,10 +17,20 @@ public:
     void Reset(const UserLocale& locale);
     const UserLocale& Locale() const { return FLocale; }
 
-    QString Float(double value) const;        // UserLocale::FloatToStr
-    QString Timestamp(ISC_TIMESTAMP ts) const;   // UserLocale::DateTimeToStr
-    QString Date(ISC_DATE date) const;        // UserLocale::DateToStr
-    QString Time(ISC_TIME time) const;        // UserLocale::TimeToStr
+    // Each writes its text into out, reusing out's memory when no other
+    // string shares it; the forms returning a string make a new one.
+    void Float(double value, QString& out) const;        // UserLocale::FloatToStr
+    void Timestamp(ISC_TIMESTAMP ts, QString& out) const;   // UserLocale::DateTimeToStr
+    void Date(ISC_DATE date, QString& out) const;        // UserLocale::DateToStr
+    void Time(ISC_TIME time, QString& out) const;        // UserLocale::TimeToStr
+    QString Float(double value) const { return Made(&ValueFormatter::Float, value); }
+    QString Timestamp(ISC_TIMESTAMP ts) const { return Made(&ValueFormatter::Timestamp, ts); }
+    QString Date(ISC_DATE date) const { return Made(&ValueFormatter::Date, date); }
+    QString Time(ISC_TIME time) const { return Made(&ValueFormatter::Time, time); }
+
+    // Makes out size characters long (contents undefined), keeping its
+    // memory when it is not shared.
+    static void Room(QString& out, qsizetype size);
 
     struct Token {
         char kind;   // 'L' literal, or d D M N y Y h H m n s S z (see Compile)
@@ -28,6 +38,13 @@ public:
     };
 
 private:
+    template <class V>
+    QString Made(void (ValueFormatter::*write)(V, QString&) const, V value) const
+    {
+        QString out;
+        (this->*write)(value, out);
+        return out;
+    }
     static bool Compile(const QString& format, std::vector<Token>* tokens);
     // Writes the compiled format's text at out (room for FDateMax/FTimeMax
     // characters); returns the end.

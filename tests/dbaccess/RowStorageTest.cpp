@@ -88,15 +88,23 @@ TEST(RowStorage, ValuesOfEveryShapeReadBackAcrossChunks)
     s.q.Open();
     ASSERT_EQ(s.q.FieldCount(), 7);
     EXPECT_EQ(s.q.FieldNamed("EVEN").DataType(), ftBoolean);
+    // Texts a caller keeps must not change when the field reads the next row.
+    QStringList kept;
     int n = 0;
     while (!s.q.Eof()) {
         ASSERT_EQ(rowTexts(s.q, s.q.RecNo()), expectedRow(n)) << "row " << n;
         EXPECT_EQ(s.q.FieldNamed("TINY").IsNull(), n % 3 == 0);
         EXPECT_EQ(s.q.FieldNamed("LONG_VAR").IsNull(), n % 5 == 0);
+        QStringList texts;
+        for (int c = 0; c < s.q.FieldCount(); ++c)
+            texts << s.q.Fields(c).TextValue();
+        kept << texts.join('|');
         ++n;
         s.q.Next();
     }
     EXPECT_EQ(n, 500);
+    for (int i = 0; i < n; ++i)
+        ASSERT_EQ(kept[i], expectedRow(i).join('|')) << "row " << i;
     // Back through the sealed chunks, out of order.
     for (int row : {0, 6, 7, 13, 14, 250, 499, 3, 498})
         EXPECT_EQ(rowTexts(s.q, row), expectedRow(row)) << "row " << row;
