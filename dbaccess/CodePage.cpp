@@ -313,4 +313,26 @@ QString Decode(const QByteArray& bytes, const QString& firebirdCharset)
     return DecodeWith(bytes.constData(), int(bytes.size()), name.constData());
 }
 
+const QString& StatementCharset(const QString& connectionCharset)
+{
+    static const QString utf8 = QString::fromLatin1(SessionDefaultCharset);
+    return connectionCharset.isEmpty() ? utf8 : connectionCharset;
+}
+
+const QString& ValueCharset(const QString& connectionCharset, int charsetId)
+{
+    static const QString utf8 = QString::fromLatin1(SessionDefaultCharset);
+    if (!connectionCharset.isEmpty())
+        return connectionCharset;
+    const int id = charsetId & 0xFF;   // the high byte is the collation
+    return id == 0 || id == 1 ? connectionCharset : utf8;   // NONE, OCTETS: the stored bytes
+}
+
+int TextSize(const QString& connectionCharset, int charsetId, int describedBytes, int declaredChars)
+{
+    const int id = charsetId & 0xFF;
+    const bool transliterated = connectionCharset.isEmpty() && id != 0 && id != 1;
+    return transliterated ? declaredChars : describedBytes;
+}
+
 } // namespace CodePage

@@ -132,8 +132,8 @@ void ValueText(StoredValue v, const ColumnSlot& s, const QString& charset, const
 {
     const char* data = v.data;
     switch (s.server->value) {
-    case ValueClass::FixedText: paddedText(v, s, charset, out); return;
-    case ValueClass::VaryingText: DecodeText(data, v.length, charset, out); return;
+    case ValueClass::FixedText: paddedText(v, s, CodePage::ValueCharset(charset, s.subtype), out); return;
+    case ValueClass::VaryingText: DecodeText(data, v.length, CodePage::ValueCharset(charset, s.subtype), out); return;
     case ValueClass::ScaledInteger:
         if (s.scale == 0)
             integerText(scaledValue(data, s.server->size), out);

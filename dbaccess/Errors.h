@@ -36,6 +36,12 @@ private:
     QString FContext;
 };
 
+// A call that failed because the connection to the server is gone (the
+// server stopped, the network broke, the attachment was shut down). The
+// session has dropped the connection by then: it counts as disconnected and
+// connects again at the next operation.
+class EIBConnectionLost : public EIBInterBaseError { using EIBInterBaseError::EIBInterBaseError; };
+
 // An error found by the access layer itself.
 class EIBClientError : public EIBError { using EIBError::EIBError; };
 

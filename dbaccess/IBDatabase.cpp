@@ -1,51 +1,14 @@
 #include "dbaccess/IBDatabase.h"
 
-#include "dbaccess/CodePage.h"
+#include "dbaccess/ConnectionLoss.h"
+#include "dbaccess/ConnectionParams.h"
 #include "dbaccess/Errors.h"
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"
 #include "dbaccess/StatusVector.h"
 
+#include <QElapsedTimer>
 #include <ibase.h>
-
-namespace {
-// Builds the database parameter block from "name=value" lines.
-QByteArray buildDpb(const QStringList& params, QString* charset)
-{
-    struct Entry { char code; QString value; };
-    QList<Entry> entries;
-    for (const QString& line : params) {
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        QString name = (eq < 0 ? line : line.left(eq)).trimmed().toLower();
-        if (name.isEmpty())
-            continue;
-        if (name.startsWith(QLatin1String("isc_dpb_")))
-            name = name.mid(8);
-        const QString value = eq < 0 ? QString() : line.mid(eq + 1);
-        if (name == QLatin1String("user_name"))
-            entries.append({char(isc_dpb_user_name), value});
-        else if (name == QLatin1String("password"))
-            entries.append({char(isc_dpb_password), value});
-        else if (name == QLatin1String("lc_ctype")) {
-            entries.append({char(isc_dpb_lc_ctype), value});
-            *charset = value.trimmed().toUpper();
-        } else if (name == QLatin1String("sql_role_name"))
-            entries.append({char(isc_dpb_sql_role_name), value});
-        // Other names have no meaning for this system and are ignored.
-    }
-    QByteArray dpb;
-    dpb.append(char(isc_dpb_version1));
-    for (const Entry& e : entries) {
-        const QByteArray bytes = CodePage::Encode(e.value, *charset);
-        if (bytes.size() > 255)
-            throw EIBClientError(QStringLiteral("Connection parameter value too long"));
-        dpb.append(e.code);
-        dpb.append(char(bytes.size()));
-        dpb.append(bytes);
-    }
-    return dpb;
-}
-}
 
 TIBDatabase::TIBDatabase(QObject* owner) : QObject(owner) {}
 
@@ -55,6 +18,7 @@ TIBDatabase::~TIBDatabase()
         Disconnect(true);
     } catch (...) {
     }
+    ConnectionLoss::Unwatch(this);
     const auto queries = FQueries;
     FQueries.clear();
     for (TIBQuery* q : queries)
@@ -110,14 +74,22 @@ void TIBDatabase::Connect()
 {
     if (FDatabaseName.isEmpty())
         throw EIBClientError(QStringLiteral("Database name is missing"));
-    QString charset;
-    const QByteArray dpb = buildDpb(FParams, &charset);
+    const ConnectionParams params = BuildConnectionParams(FParams);
     const QByteArray name = FDatabaseName.toLocal8Bit();
 
     StatusVector status;
     isc_db_handle handle = 0;
-    isc_attach_database(&status, short(name.size()), name.constData(), &handle, short(dpb.size()),
-                        dpb.constData());
+    QElapsedTimer waited;
+    waited.start();
+    isc_attach_database(&status, short(name.size()), name.constData(), &handle, short(params.Dpb.size()),
+                        params.Dpb.constData());
+    if (status.Failed() && params.ConnectTimeout > 0 && waited.elapsed() >= params.ConnectTimeout * 1000 - 250) {
+        // The client library gave up waiting; its own text ("connection
+        // rejected by remote interface") would send the user looking for a
+        // refusal that never happened.
+        throw EIBInterBaseError(QStringLiteral("The server did not answer within %1 s").arg(params.ConnectTimeout),
+                                isc_sqlcode(status.Data()), QStringLiteral("isc_attach_database"));
+    }
     status.Check("isc_attach_database");
 
     // The database's dialect; a reply without the item means dialect 1.
@@ -143,10 +115,11 @@ void TIBDatabase::Connect()
     }
 
     FHandle = handle;
-    FCharacterSet = charset;
+    FCharacterSet = params.Charset;
     FDBSQLDialect = dialect;
     if (FDBSQLDialect < FSQLDialect)
         FSQLDialect = FDBSQLDialect;
+    ConnectionLoss::Watch(this);
 }
 
 void TIBDatabase::Disconnect(bool destroying)
@@ -178,12 +151,63 @@ void TIBDatabase::Disconnect(bool destroying)
         } catch (...) {
         }
     }
+    // Ending the transactions may have found the connection broken, and
+    // the connection is dropped already.
+    if (!Connected())
+        return;
 
     StatusVector status;
     isc_db_handle handle = FHandle;
     isc_detach_database(&status, &handle);
-    if (status.Failed() && !destroying)
+    // A connection that is gone cannot be detached, and need not be: the
+    // session is disconnected as asked.
+    if (status.Failed() && !destroying && !ConnectionLoss::IsNetworkFailure(status.Data()))
         status.Check("isc_detach_database");
+    Forget();
+}
+
+bool TIBDatabase::AttachmentAlive()
+{
+    if (!Connected())
+        return false;
+    const char items[] = {char(isc_info_ods_version), char(isc_info_end)};
+    char reply[32] = {};
+    StatusVector status;
+    isc_database_info(&status, &FHandle, short(sizeof items), items, short(sizeof reply), reply);
+    return !status.Failed() ||
+           (!ConnectionLoss::IsNetworkFailure(status.Data()) && status.ErrorCode() != isc_bad_db_handle);
+}
+
+void TIBDatabase::DropBrokenConnection()
+{
+    if (!Connected())
+        return;
+    // Every handle of the attachment is useless now. The client library
+    // still holds its side of each; the calls that release them fail
+    // against the broken connection, and the failure is expected.
+    const auto transactions = FTransactions;
+    for (TIBTransaction* t : transactions) {
+        try {
+            t->Rollback();
+        } catch (...) {
+        }
+    }
+    const auto queries = FQueries;
+    for (TIBQuery* q : queries) {
+        try {
+            q->TransactionEnding();
+        } catch (...) {
+        }
+    }
+    StatusVector ignored;
+    isc_db_handle handle = FHandle;
+    isc_detach_database(&ignored, &handle);
+    Forget();
+}
+
+void TIBDatabase::Forget()
+{
+    ConnectionLoss::Unwatch(this);
     FHandle = 0;
     FDBSQLDialect = 1;
     FCharacterSet.clear();

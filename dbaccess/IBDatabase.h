@@ -20,7 +20,8 @@ public:
     void SetDatabaseName(const QString& name);   // "Cannot perform operation -- DB is currently open"
 
     // Connection parameters, one "name=value" per line: user_name, password,
-    // lc_ctype, sql_role_name (a leading isc_dpb_ is allowed).
+    // lc_ctype, sql_role_name, connect_timeout (seconds, 15 when not given;
+    // 0: no limit). A leading isc_dpb_ is allowed.
     const QStringList& Params() const { return FParams; }
     void SetParams(const QStringList& params) { FParams = params; }
 
@@ -34,6 +35,8 @@ public:
     void SetSQLDialect(int dialect);             // "SQL Dialect Invalid"
     int DBSQLDialect() const { return FDBSQLDialect; }
 
+    // False again as soon as an operation finds the connection broken
+    // (EIBConnectionLost); the next operation then connects again.
     bool Connected() const;
     void SetConnected(bool value);
 
@@ -55,10 +58,16 @@ public:
     void RegisterQuery(TIBQuery* q);
     void UnregisterQuery(TIBQuery* q);
     void NoteStatementExecuted(const QString& sql);
+    // Whether the attachment still answers (a round trip to the server).
+    bool AttachmentAlive();
+    // The connection is broken: drop its transactions, statements and the
+    // attachment, without a word from the failing calls.
+    void DropBrokenConnection();
 
 private:
     void Connect();
     void Disconnect(bool destroying);
+    void Forget();   // the disconnected state
 
     QString FDatabaseName;
     QStringList FParams;

@@ -234,7 +234,7 @@ void TIBQuery::PrepareStatement()
     const ParsedStatement parsed = ParseStatementParams(SQLText(), true);
     d->charset = FDatabase->CharacterSet();
     d->sentText = parsed.text;
-    const QByteArray text = CodePage::Encode(parsed.text, d->charset);
+    const QByteArray text = CodePage::Encode(parsed.text, CodePage::StatementCharset(d->charset));
     const unsigned short dialect = StatementDialect();
 
     StatusVector status;
@@ -305,7 +305,7 @@ void TIBQuery::BuildFields()
         for (const auto& f : fields)
             if (f->FieldName().compare(s.name, Qt::CaseInsensitive) == 0)
                 throw EDatabaseError(QStringLiteral("Már létezik %1 nevű komponens").arg(s.name));
-        const int size = s.kind == ftString ? s.length : 0;
+        const int size = s.kind == ftString ? CodePage::TextSize(d->charset, s.subtype, s.length, s.charLength) : 0;
         fields.push_back(std::make_unique<TField>(this, int(fields.size()), s.name, s.kind, size, s.precision));
         columnSlots.push_back(int(i));
     }

@@ -1,6 +1,7 @@
 #include "dbaccess/IBQuery.h"
 
 #include "dbaccess/BlobReader.h"
+#include "dbaccess/CodePage.h"
 #include "dbaccess/ColumnText.h"
 #include "dbaccess/Errors.h"
 #include "dbaccess/IBDatabase.h"
@@ -114,7 +115,7 @@ void TIBQuery::ColumnText(int row, int column, QString& out) const
         const QByteArray content = ReadBlob(static_cast<isc_db_handle*>(FDatabase->HandlePtr()),
                                             static_cast<isc_tr_handle*>(FTransaction->HandlePtr()), id);
         // A text BLOB's character set is described in its scale.
-        DecodeText(content.constData(), int(content.size()), d->charset, out);
+        DecodeText(content.constData(), int(content.size()), CodePage::ValueCharset(d->charset, slot.scale), out);
         return;
     }
     ValueText(value, slot, d->charset, d->format, out);

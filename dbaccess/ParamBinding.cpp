@@ -138,10 +138,16 @@ double FromServerTime(ISC_TIME time)
     return double(time) / 864000000.0;
 }
 
-BoundParam BindParam(const TParam& param, const QString& charset, const XSQLVAR& described)
+BoundParam BindParam(const TParam& param, const QString& connectionCharset, const XSQLVAR& described)
 {
     BoundParam b;
     const short describedType = described.sqltype & ~1;
+    // Texts go in the character set the server described for the value (a
+    // text BLOB carries it in its scale), tagged with it.
+    const int describedCharset = describedType == SQL_TEXT || describedType == SQL_VARYING ? described.sqlsubtype
+                                 : describedType == SQL_BLOB                               ? described.sqlscale
+                                                                                           : 0;
+    const QString& charset = CodePage::ValueCharset(connectionCharset, describedCharset);
     const QVariant& v = param.Value();
     switch (param.DataType()) {
     case ftString:
@@ -153,6 +159,8 @@ BoundParam BindParam(const TParam& param, const QString& charset, const XSQLVAR&
             b.subtype = 1;   // OCTETS: the bytes as they are
         else if (describedType == SQL_TEXT || describedType == SQL_VARYING)
             b.subtype = described.sqlsubtype;
+        else if (describedType == SQL_BLOB && connectionCharset.isEmpty())
+            b.subtype = describedCharset;
         break;
     case ftSmallint: b.type = SQL_SHORT; break;
     case ftBoolean: {

@@ -1,5 +1,6 @@
 #include "dbaccess/StatusVector.h"
 
+#include "dbaccess/ConnectionLoss.h"
 #include "dbaccess/Errors.h"
 
 #include <QStringList>
@@ -26,5 +27,10 @@ void StatusVector::Check(const char* call) const
     QString message = texts.join(QStringLiteral("\r\n"));
     if (message.endsWith(QLatin1Char('.')))
         message.chop(1);
+    // A broken connection: the sessions drop what it leaves behind, and the
+    // error says in words what happened. A failed attach is a connect
+    // failure, not a loss.
+    if (ConnectionLoss::IsNetworkFailure(copy) && std::strcmp(call, "isc_attach_database") != 0)
+        ConnectionLoss::Raise(message, sqlCode, call, ConnectionLoss::Notice());
     throw EIBInterBaseError(message, sqlCode, QString::fromLatin1(call));
 }
