@@ -31,6 +31,14 @@ int main(int argc, char* argv[])
     const QCommandLineOption passwordOption(QStringLiteral("password"),
                                             QStringLiteral("Log in with PASSWORD instead of the stored one."),
                                             QStringLiteral("PASSWORD"));
+    const QCommandLineOption tableOption(QStringLiteral("table"),
+                                         QStringLiteral("Build the tree around TABLE (default Employee)."),
+                                         QStringLiteral("TABLE"));
+    const QCommandLineOption detailOption(QStringLiteral("detail"),
+                                          QStringLiteral("Hang DETAIL under the main table (default Employee_project)."),
+                                          QStringLiteral("DETAIL"));
+    parser.addOption(tableOption);
+    parser.addOption(detailOption);
     parser.addOption(serverOption);
     parser.addOption(pathOption);
     parser.addOption(userOption);
@@ -43,20 +51,28 @@ int main(int argc, char* argv[])
         MainForm.ServerAddr->setText(parser.value(serverOption));
     if (parser.isSet(pathOption))
         MainForm.Path->setText(parser.value(pathOption));
+    if (parser.isSet(tableOption))
+        MainForm.Larkspan1->SetTableName(parser.value(tableOption));
+    if (parser.isSet(detailOption))
+        MainForm.Larkspan1->SetDetailTableName(parser.value(detailOption));
     // Login parameters for a server of the user's own; the stored ones fit
-    // the private demo server.
-    if (parser.isSet(userOption) || parser.isSet(passwordOption)) {
+    // the private demo server. Like Firebird's own tools, ISC_USER and
+    // ISC_PASSWORD give them when the command line does not.
+    const QString user = parser.isSet(userOption) ? parser.value(userOption) : qEnvironmentVariable("ISC_USER");
+    const QString password =
+        parser.isSet(passwordOption) ? parser.value(passwordOption) : qEnvironmentVariable("ISC_PASSWORD");
+    if (!user.isEmpty() || !password.isEmpty()) {
         QStringList params;
         for (const QString& line : MainForm.IBDatabase1->Params()) {
             const QString name = line.section(QLatin1Char('='), 0, 0).trimmed().toLower();
-            if (!(name == QLatin1String("user_name") && parser.isSet(userOption)) &&
-                !(name == QLatin1String("password") && parser.isSet(passwordOption)))
+            if (!(name == QLatin1String("user_name") && !user.isEmpty()) &&
+                !(name == QLatin1String("password") && !password.isEmpty()))
                 params << line;
         }
-        if (parser.isSet(userOption))
-            params << QStringLiteral("user_name=") + parser.value(userOption);
-        if (parser.isSet(passwordOption))
-            params << QStringLiteral("password=") + parser.value(passwordOption);
+        if (!user.isEmpty())
+            params << QStringLiteral("user_name=") + user;
+        if (!password.isEmpty())
+            params << QStringLiteral("password=") + password;
         MainForm.IBDatabase1->SetParams(params);
     }
 

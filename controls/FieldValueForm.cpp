@@ -100,8 +100,15 @@ TFFieldValue::TFFieldValue(QWidget* owner, const QString& fieldDisplayName, TFie
     MainLabel->adjustSize();
 
     const PageControls chosen = ChosenPage();
-    if (!chosen.page)
+    if (!chosen.page) {
+        // A type without a page of its own (a BLOB): the field's name in
+        // place of the pages' layout captions.
+        for (QLabel* label : Notebook1->findChildren<QLabel*>()) {
+            label->setText(fieldDisplayName);
+            label->adjustSize();
+        }
         return;
+    }
     Notebook1->setCurrentWidget(chosen.page);
     FillLinkOperators(chosen.link);
     FillOperators(chosen.op[0]);

@@ -2,6 +2,8 @@
 // results grid over a large result.
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QStackedWidget>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -13,6 +15,7 @@
 #include "app/QueryResultForm.h"
 #include "app/QuerySelectForm.h"
 #include "app/ResultTableModel.h"
+#include "controls/FieldValueForm.h"
 #include "common/TestServer.h"
 #include "dbaccess/IBDatabase.h"
 #include "dbaccess/IBQuery.h"
@@ -61,6 +64,17 @@ TEST(DialogsTest, EnterConfirmsEscapeCancels)
     });
     EXPECT_EQ(select.exec(), QDialog::Rejected);
     EXPECT_EQ(select.ListBox1->currentRow(), 1);
+}
+
+TEST(DialogsTest, BlobFieldValueDialogShowsNoLayoutCaptions)
+{
+    for (TFieldType type : {ftMemo, ftBlob}) {
+        TFFieldValue dialog(nullptr, "Project description", type);
+        for (QLabel* label : dialog.Notebook1->findChildren<QLabel*>()) {
+            EXPECT_FALSE(label->text().startsWith("Label")) << label->text().toStdString();
+            EXPECT_FALSE(label->text().contains("FieldName")) << label->text().toStdString();
+        }
+    }
 }
 
 class ResultGridTest : public ::testing::Test {
