@@ -4,11 +4,21 @@
 #include "dbaccess/IBDatabase.h"
 
 #include <QList>
+#include <QMutex>
 #include <QScopeGuard>
 
 namespace {
-thread_local QList<TIBDatabase*> watched;
+// Sessions may connect on one thread and work on another (one thread at a
+// time), so the watch list is the process's.
+QMutex watchLock;
+QList<TIBDatabase*> watched;
 thread_local bool noticing = false;
+
+bool isWatched(TIBDatabase* db)
+{
+    QMutexLocker lock(&watchLock);
+    return watched.contains(db);
+}
 
 bool isLossCode(ISC_STATUS code)
 {
@@ -48,12 +58,14 @@ bool IsNetworkFailure(const ISC_STATUS* status)
 
 void Watch(TIBDatabase* db)
 {
+    QMutexLocker lock(&watchLock);
     if (!watched.contains(db))
         watched.append(db);
 }
 
 void Unwatch(TIBDatabase* db)
 {
+    QMutexLocker lock(&watchLock);
     watched.removeAll(db);
 }
 
@@ -66,9 +78,13 @@ QString Notice()
     noticing = true;
     const auto done = qScopeGuard([] { noticing = false; });
     QString first;
-    const QList<TIBDatabase*> sessions = watched;
+    QList<TIBDatabase*> sessions;
+    {
+        QMutexLocker lock(&watchLock);
+        sessions = watched;
+    }
     for (TIBDatabase* db : sessions) {
-        if (!watched.contains(db) || db->AttachmentAlive())
+        if (!isWatched(db) || db->AttachmentAlive())
             continue;
         if (first.isEmpty())
             first = db->DatabaseName();

@@ -6,8 +6,8 @@ class TIBDatabase;
 
 // Noticing a broken connection. A call of the client library that reports
 // a network failure (the server died, the link broke, the attachment was
-// shut down) leaves every handle of that attachment useless. The sessions
-// of the thread are watched; at such a failure each checks its own
+// shut down) leaves every handle of that attachment useless. Connected
+// sessions are watched; at such a failure each checks its own
 // attachment and, when it is gone, drops it with its transactions and
 // statements, so that the session counts as disconnected and the next
 // operation connects again.

@@ -203,6 +203,7 @@ void TIBDatabase::DropBrokenConnection()
     isc_db_handle handle = FHandle;
     isc_detach_database(&ignored, &handle);
     Forget();
+    emit ConnectionDropped();
 }
 
 void TIBDatabase::Forget()

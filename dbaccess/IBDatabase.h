@@ -49,6 +49,10 @@ public:
 
 signals:
     void StatementExecuted(const QString& sql);
+    // The connection was found broken and dropped (Connected is false now);
+    // the failing operation raises EIBConnectionLost after this. Receivers
+    // must not throw.
+    void ConnectionDropped();
 
 public:
     // ---- used inside the access layer ----

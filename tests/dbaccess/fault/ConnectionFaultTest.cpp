@@ -124,6 +124,11 @@ TEST_F(ConnectionFault, KilledDuringLargeFetch)
     q.Open();
     while (q.FetchedRowCount() < 100000)
         ASSERT_GT(q.FetchRows(1000), 0);
+    int dropped = 0;
+    QObject::connect(&db, &TIBDatabase::ConnectionDropped, [&] {
+        EXPECT_FALSE(db.Connected());
+        ++dropped;
+    });
 
     FaultServer::Kill();
     qint64 ms = 0;
@@ -136,6 +141,7 @@ TEST_F(ConnectionFault, KilledDuringLargeFetch)
     EXPECT_TRUE(message.startsWith("The connection to the database " + FaultServer::Database(3) + " was lost\r\n"))
         << message.toStdString();
     EXPECT_LT(ms, 5000);
+    EXPECT_EQ(dropped, 1);
     // Nothing of the connection is left: the session, the transaction and
     // the query all say so, and reading the dropped rows gives nothing.
     EXPECT_FALSE(db.Connected());

@@ -44,6 +44,11 @@ case "$cmd" in
       if [ -f "$root/firebird.pid" ] || ! port_open "$port"; then break; fi
       sleep 0.1
     done
+    # Another program took the port meanwhile: move to a free one.
+    if [ ! -f "$root/firebird.pid" ] && port_open "$port"; then
+      while port_open "$port"; do port=$((port + 1)); done
+      echo "$port" > "$root/port"
+    fi
     LARKSPAN_FB_ROOT="$root" LARKSPAN_FB_PORT="$port" "$repo/scripts/fbserver.sh" start ;;
   stop)
     forget_dead_server
