@@ -217,6 +217,12 @@ TEST_F(DemoFeaturesTest, SortedGridCopyStatusAndHeaderTips)
         }
         salary = headers.indexOf("SALARY");
         status = w->LStatus->text();
+        // LARKSPAN_RESULTS_SCREENSHOT=<file> saves a picture of the window.
+        const QString screenshot = qEnvironmentVariable("LARKSPAN_RESULTS_SCREENSHOT");
+        if (!screenshot.isEmpty()) {
+            QApplication::processEvents();
+            EXPECT_TRUE(w->grab().save(screenshot));
+        }
         before = GridRows(model, 42);
         emit w->DBGrid1->horizontalHeader()->sectionClicked(salary);
         sortedUp = GridRows(model, 42);
