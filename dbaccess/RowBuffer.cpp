@@ -1,5 +1,6 @@
 #include "dbaccess/RowBuffer.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -96,7 +97,7 @@ void RowBuffer::Clear()
 {
     FLastRow = -1;
     FSealed.clear();
-    FOpenBytes.clear();
+    FOpenSize = 0;
     FOpenOffsets.clear();
     FCount = 0;
     FFirstHeld = 0;
@@ -109,15 +110,30 @@ void RowBuffer::SealOpenChunk()
         FFirstHeld += int(FOpenOffsets.size());
     } else {
         Block block;
-        block.size = FOpenBytes.size();
+        block.size = FOpenSize;
         block.bytes = std::make_unique_for_overwrite<char[]>(block.size);
-        std::memcpy(block.bytes.get(), FOpenBytes.data(), block.size);
+        std::memcpy(block.bytes.get(), FOpenBytes.get(), block.size);
         block.offsets = std::make_unique_for_overwrite<std::uint32_t[]>(FOpenOffsets.size());
         std::memcpy(block.offsets.get(), FOpenOffsets.data(), FOpenOffsets.size() * sizeof(std::uint32_t));
         FSealed.push_back(std::move(block));
     }
-    FOpenBytes.clear();
+    FOpenSize = 0;
     FOpenOffsets.clear();
+}
+
+char* RowBuffer::GrowOpenChunk(size_t bytes)
+{
+    if (FOpenSize + bytes > FOpenCapacity) {
+        const size_t capacity = std::max(FOpenSize + bytes, std::max<size_t>(FOpenCapacity * 2, 4096));
+        auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+        if (FOpenSize > 0)
+            std::memcpy(grown.get(), FOpenBytes.get(), FOpenSize);
+        FOpenBytes = std::move(grown);
+        FOpenCapacity = capacity;
+    }
+    char* at = FOpenBytes.get() + FOpenSize;
+    FOpenSize += bytes;
+    return at;
 }
 
 void RowBuffer::StoreFetched()
@@ -146,10 +162,9 @@ void RowBuffer::StoreFetched()
         }
     }
 
-    const size_t start = FOpenBytes.size();
-    FOpenBytes.resize(start + size_t(FFixedSize) + textBytes);
+    const size_t start = FOpenSize;
+    char* row = GrowOpenChunk(size_t(FFixedSize) + textBytes);
     FOpenOffsets.push_back(std::uint32_t(start));
-    char* row = FOpenBytes.data() + start;
     std::memset(row, 0, size_t(FBitmapBytes));
     char* text = row + FFixedSize;
     for (const ColumnSlot& s : FSlots) {
@@ -190,7 +205,7 @@ void RowBuffer::StoreFetched()
 
 size_t RowBuffer::HeldBytes() const
 {
-    size_t bytes = FOpenBytes.capacity() + FOpenOffsets.capacity() * sizeof(std::uint32_t);
+    size_t bytes = FOpenCapacity + FOpenOffsets.capacity() * sizeof(std::uint32_t);
     for (const Block& b : FSealed)
         bytes += b.size + size_t(FChunkRows) * sizeof(std::uint32_t);
     return bytes;

@@ -69,7 +69,7 @@ public:
         if (chunk < FSealed.size())
             FLastRowData = FSealed[chunk].bytes.get() + FSealed[chunk].offsets[index];
         else
-            FLastRowData = FOpenBytes.data() + FOpenOffsets[index];
+            FLastRowData = FOpenBytes.get() + FOpenOffsets[index];
         return FLastRowData;
     }
     static bool IsNull(const char* row, const ColumnSlot& s)
@@ -96,6 +96,7 @@ private:
         return s.lengthBytes == 1 ? p[0] : p[0] | (p[1] << 8);
     }
     void SealOpenChunk();
+    char* GrowOpenChunk(size_t bytes);   // room for bytes more; returns where they go
 
     struct Block {
         std::unique_ptr<char[]> bytes;
@@ -114,7 +115,11 @@ private:
     int FFirstHeld = 0;
     std::unique_ptr<char[]> FFetchArea;
     std::vector<Block> FSealed;
-    std::vector<char> FOpenBytes;
+    // The chunk being filled: its bytes grow by doubling, without the
+    // zero-fill a vector would spend on every row.
+    std::unique_ptr<char[]> FOpenBytes;
+    size_t FOpenSize = 0;
+    size_t FOpenCapacity = 0;
     std::vector<std::uint32_t> FOpenOffsets;
     // The row Row gave last; forgotten whenever rows are added or dropped,
     // since the chunk being filled may move.
