@@ -1,4 +1,5 @@
 #pragma once
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -18,6 +19,7 @@ class TIBQuery;
 class TIBTransaction;
 class TIniFile;
 class TRegistry;
+class TSchemaSnapshot;
 
 // The value-required event: the application supplies one field's condition.
 // MainBool and BoolBetweenFields refer to the field's own bytes; the two
@@ -66,6 +68,11 @@ public:
     const QStringList& IncludeFields() const { return FIncludeFields; }
     void SetIncludeFields(const QStringList& value);
     bool ViewGenerated() const { return FViewGenerated; }
+    // Whether GenerateView reads every foreign-key link of the database in
+    // a few statements instead of one statement per table; the tree and the
+    // model are the same either way. Off unless set.
+    bool ReadSchemaAtOnce() const { return FReadSchemaAtOnce; }
+    void SetReadSchemaAtOnce(bool value) { FReadSchemaAtOnce = value; }
     TOnFieldValueRequired OnFieldValueRequired;
 
     // Design-time state: no handlers are installed on the controls.
@@ -90,6 +97,8 @@ public:
     void AddReferencedTables(const QString& tableName, int tableNo, QTreeWidgetItem* node);
     void MarkQueryTables();
     bool MarkTableNode(QTreeWidgetItem* node);
+    // The join pass over the model: the table and everything below it.
+    bool MarkTable(TLKTable* table);
     void AddJoinTable(TLKTable* table);
     int SelectedFieldCount(TLKTable* table) const;
 
@@ -137,6 +146,7 @@ public:
     TIBQuery* FieldsQuery() const { return FFieldsQuery; }
 
 private:
+    friend class TSchemaSnapshot;   // builds the tree from the schema read at once
     void AttachDatabase();
     // Whether a table takes part in a statement by itself: a ticked field or
     // a field with a condition.
@@ -146,6 +156,8 @@ private:
     bool IsUserNamedTable(const TLKTable* table) const;
     // The name to look a table up by in the system tables.
     QString MetadataKey(const TLKTable* table) const;
+    void ResolveUserNamedTables();
+    bool TableExists(const QString& key);
     // The table's name as written into the FROM list.
     QString TableNameSql(const TLKTable* table) const;
     void InstallTreeViewHandlers();
@@ -185,7 +197,11 @@ private:
     QString FPermanentCacheDir;
     QString FSQLText;
     bool FDelimitedNames = false;   // the last statement delimits a name
+    int FPlacedNodes = 0;           // nodes of the tree being generated
+    QHash<QString, QString> FUserKeys;   // typed table name -> name it was found under
     QStringList FIncludeFields;
+    bool FReadSchemaAtOnce = false;
+    TSchemaSnapshot* FSnapshot = nullptr;   // the schema read at once, while a generation runs
     QMetaObject::Connection FTreeChangeConnection;
     QMetaObject::Connection FListChangeConnection;
     QMetaObject::Connection FListDblClickConnection;

@@ -3,6 +3,8 @@
 #include "designer/Larkspan.h"
 
 #include "dbaccess/IBQuery.h"
+#include "designer/SchemaReader.h"
+#include "designer/SchemaSnapshot.h"
 #include "designer/SqlNames.h"
 #include "designer/TreeNodes.h"
 
@@ -66,7 +68,14 @@ void TLarkspan::GenerateView()
         if (CacheExists()) {
             ReadViewFromCache();
         } else {
+            // One transaction for every read of the generation; the links
+            // read at once when the designer is asked to.
+            TMetadataReadScope metadata(FTransaction);
+            TSchemaSnapshot snapshot(this, FReadSchemaAtOnce);
             tree->clear();
+            // Nodes are only ever added as the last node of the tree so far
+            // (depth first), so a node's index is the count of nodes before it.
+            FPlacedNodes = 1;
             QTreeWidgetItem* root = TreeNodes::AddChildLast(tree, nullptr, TableDisplayName(FTableName));
             TLKTable* rootTable =
                 FTables.Add(std::make_unique<TLKTable>(FTableName, QString(), QString(), QString(), 0, -1, 0));
@@ -76,27 +85,27 @@ void TLarkspan::GenerateView()
             if (!FDetailTableName.isEmpty()) {
                 QTreeWidgetItem* detailNode =
                     TreeNodes::AddChildLast(tree, root, TableDisplayName(FDetailTableName));
-                QString ownIndex, parentIndex;
+                TLKTable* detail = FTables.Add(std::make_unique<TLKTable>(
+                    FDetailTableName, FTableName, QString(), QString(), FTables.Count(), 0, FPlacedNodes++));
+                // Loading the fields first settles which table the typed
+                // name stands for; the link query then asks for that one.
+                LoadTableFields(detail);
                 {
-                    SetStringParam(FDetailQuery, QStringLiteral("TableName"),
-                                   SqlNames::UserNameKey(FDetailTableName));
-                    SetStringParam(FDetailQuery, QStringLiteral("MasterTable"), SqlNames::UserNameKey(FTableName));
+                    SetStringParam(FDetailQuery, QStringLiteral("TableName"), MetadataKey(detail));
+                    SetStringParam(FDetailQuery, QStringLiteral("MasterTable"), MetadataKey(rootTable));
                     CloseOnError guard(FDetailQuery);
                     FDetailQuery->Open();
                     if (!FDetailQuery->Eof()) {
-                        ownIndex = ColumnText(FDetailQuery, "DETAIL_INDEX");
-                        parentIndex = ColumnText(FDetailQuery, "MASTER_INDEX");
+                        detail->OwnIndex = SqlNames::TrimPadding(ColumnText(FDetailQuery, "DETAIL_INDEX"));
+                        detail->ParentIndex = SqlNames::TrimPadding(ColumnText(FDetailQuery, "MASTER_INDEX"));
                     }
                     FDetailQuery->Close();
                     guard.Dismiss();
                 }
-                TLKTable* detail = FTables.Add(std::make_unique<TLKTable>(
-                    FDetailTableName, FTableName, ownIndex, parentIndex, FTables.Count(), 0,
-                    TreeNodes::AbsoluteIndex(detailNode)));
-                LoadTableFields(detail);
                 AddReferencedTables(FDetailTableName, detail->TableNo, detailNode);
             }
         }
+        LinkTableTree(FTables);
         if (FUsePermanentCache)
             WriteViewToCache();
     }
@@ -108,6 +117,7 @@ void TLarkspan::ClearView()
     // Nothing may keep pointing into the model that is about to go.
     FUsedTables.clear();
     FParamList.clear();
+    FUserKeys.clear();
     if (FListView) {
         const bool wasFilling = FFillingList;
         FFillingList = true;
@@ -124,10 +134,25 @@ void TLarkspan::LoadTableFields(TLKTable* table)
 {
     if (!table)
         return;
+    TMetadataReadScope metadata(FTransaction);
+    const bool userNamed = IsUserNamedTable(table);
     SetStringParam(FFieldsQuery, QStringLiteral("TableName"), MetadataKey(table));
     CloseOnError guard(FFieldsQuery);
     FFieldsQuery->Prepare();
     FFieldsQuery->Open();
+    if (userNamed && !FUserKeys.contains(table->TableName)) {
+        // A typed name in mixed or lower case stands for its upper-case
+        // form; when no such table exists, for the table of exactly that name.
+        if (FFieldsQuery->Eof() && SqlNames::UserNameKey(table->TableName) != table->TableName) {
+            FFieldsQuery->Close();
+            SetStringParam(FFieldsQuery, QStringLiteral("TableName"), table->TableName);
+            FFieldsQuery->Open();
+            if (!FFieldsQuery->Eof())
+                FUserKeys.insert(table->TableName, table->TableName);
+        }
+        if (!FUserKeys.contains(table->TableName))
+            FUserKeys.insert(table->TableName, SqlNames::UserNameKey(table->TableName));
+    }
     TField& nameColumn = FFieldsQuery->FieldNamed(QStringLiteral("FieldName"));
     TField& typeColumn = FFieldsQuery->FieldNamed(QStringLiteral("FieldType"));
     TField& lengthColumn = FFieldsQuery->FieldNamed(QStringLiteral("CharLength"));
@@ -148,7 +173,7 @@ void TLarkspan::LoadTableFields(TLKTable* table)
     }
     FFieldsQuery->Close();
     guard.Dismiss();
-    FFieldsQuery->Unprepare();
+    TMetadataReadScope::Release(FFieldsQuery);
 }
 
 void TLarkspan::GetIndexFields(const QString& indexName, QStringList& list)
@@ -163,7 +188,7 @@ void TLarkspan::GetIndexFields(const QString& indexName, QStringList& list)
     }
     FIndexQuery->Close();
     guard.Dismiss();
-    FIndexQuery->Unprepare();
+    TMetadataReadScope::Release(FIndexQuery);
 }
 
 QString TLarkspan::TablePathList(int tableNo)
@@ -185,6 +210,8 @@ QString TLarkspan::TablePathList(int tableNo)
 
 void TLarkspan::AddReferencedTables(const QString& tableName, int tableNo, QTreeWidgetItem* node)
 {
+    if (FSnapshot)
+        return FSnapshot->AddReferencedTables(tableName, tableNo, node);
     QString sql = LarkspanSQL::ReferenceQueryFormat();
     const int hole = sql.indexOf(QLatin1String("%s"));
     // The path list holds the names as the system tables spell them, each a
@@ -231,7 +258,7 @@ void TLarkspan::AddReferencedTables(const QString& tableName, int tableNo, QTree
             prefix += QLatin1String(" - ");
         }
         QTreeWidgetItem* child = TreeNodes::AddChildLast(FTreeView.data(), node, prefix + TableDisplayName(names[i]));
-        t->NodeIndex = TreeNodes::AbsoluteIndex(child);
+        t->NodeIndex = FPlacedNodes++;
         AddReferencedTables(names[i], first + i, child);
     }
 }
@@ -239,8 +266,12 @@ void TLarkspan::AddReferencedTables(const QString& tableName, int tableNo, QTree
 void TLarkspan::MarkQueryTables()
 {
     FUsedTables.clear();
-    if (FTreeView && FTreeView->topLevelItemCount() > 0)
-        MarkTableNode(TreeNodes::FirstNode(FTreeView.data()));
+    // A designer that shows its tree offers only what the tree shows.
+    if (FTreeView && FTreeView->topLevelItemCount() == 0)
+        return;
+    if (TLKTable* root = LinkTableTree(FTables))
+        MarkTable(root);
+    ResolveUserNamedTables();
     LoadFieldsOfConditionTables();
 }
 
@@ -248,25 +279,18 @@ bool TLarkspan::MarkTableNode(QTreeWidgetItem* node)
 {
     if (!node)
         return false;
-    // One pass over the subtree in pre-order, counting absolute indexes as
-    // it goes, with the tables looked up by node index in a hash: linear in
-    // the number of nodes however wide the tree is.
-    QHash<int, TLKTable*> byNode;
-    byNode.reserve(FTables.Count());
-    for (const auto& table : FTables)
-        byNode.insert(table->NodeIndex, table.get());
+    LinkTableTree(FTables);
+    TLKTable* table = FindTableByNode(FTables, TreeNodes::AbsoluteIndex(node));
+    return table ? MarkTable(table) : false;
+}
+
+bool TLarkspan::MarkTable(TLKTable* top)
+{
     QSet<const TLKTable*> used;
     for (const auto& entry : FUsedTables)
         used.insert(entry.second);
-
-    struct Frame {
-        QTreeWidgetItem* item;
-        TLKTable* table;
-        int nextChild;
-        bool result;
-    };
     auto addOnce = [&](TLKTable* table) {
-        if (table && !used.contains(table)) {
+        if (!used.contains(table)) {
             used.insert(table);
             AddJoinTable(table);
         }
@@ -274,18 +298,24 @@ bool TLarkspan::MarkTableNode(QTreeWidgetItem* node)
     // A table takes part when it has a ticked field or a condition, or when
     // a table below it takes part. A parent joins right after the first of
     // its children that decides it; every child is visited all the same.
-    int nextIndex = TreeNodes::AbsoluteIndex(node);
+    // Iterative, so that neither a wide nor a deep tree costs more than one
+    // visit per table.
+    struct Frame {
+        TLKTable* table;
+        size_t nextChild;
+        bool result;
+    };
     std::vector<Frame> stack;
-    stack.push_back({node, byNode.value(nextIndex++, nullptr), 0, false});
+    stack.push_back({top, 0, false});
     bool finished = false;
     while (true) {
         Frame& frame = stack.back();
-        if (frame.nextChild < frame.item->childCount()) {
-            QTreeWidgetItem* child = frame.item->child(frame.nextChild++);
-            stack.push_back({child, byNode.value(nextIndex++, nullptr), 0, false});
+        if (frame.nextChild < frame.table->Children.size()) {
+            TLKTable* child = frame.table->Children[frame.nextChild++];
+            stack.push_back({child, 0, false});
             continue;
         }
-        if (frame.item->childCount() == 0) {
+        if (frame.table->Children.empty()) {
             frame.result = TakesPart(frame.table);
             if (frame.result)
                 addOnce(frame.table);
@@ -342,15 +372,46 @@ bool TLarkspan::IsUserNamedTable(const TLKTable* table) const
 
 QString TLarkspan::MetadataKey(const TLKTable* table) const
 {
-    return IsUserNamedTable(table) ? SqlNames::UserNameKey(table->TableName) : table->TableName;
+    if (!IsUserNamedTable(table))
+        return table->TableName;
+    return FUserKeys.value(table->TableName, SqlNames::UserNameKey(table->TableName));
+}
+
+void TLarkspan::ResolveUserNamedTables()
+{
+    // A view read from the cache has not looked its typed names up yet.
+    for (const auto& entry : FUsedTables) {
+        const TLKTable* table = entry.second;
+        const QString& typed = table->TableName;
+        if (!IsUserNamedTable(table) || FUserKeys.contains(typed))
+            continue;
+        QString key = SqlNames::UserNameKey(typed);
+        if (key != typed && !TableExists(key) && TableExists(typed))
+            key = typed;
+        FUserKeys.insert(typed, key);
+    }
+}
+
+bool TLarkspan::TableExists(const QString& key)
+{
+    SetStringParam(FFieldsQuery, QStringLiteral("TableName"), key);
+    CloseOnError guard(FFieldsQuery);
+    FFieldsQuery->Open();
+    const bool exists = !FFieldsQuery->Eof();
+    FFieldsQuery->Close();
+    guard.Dismiss();
+    return exists;
 }
 
 QString TLarkspan::TableNameSql(const TLKTable* table) const
 {
-    // The main table is written as the TableName property was given.
-    if (table->ParentNo < 0 && !FTableName.isEmpty())
-        return SqlNames::UserNameSql(FTableName);
-    return IsUserNamedTable(table) ? SqlNames::UserNameSql(table->TableName) : SqlNames::Identifier(table->TableName);
+    if (!IsUserNamedTable(table))
+        return SqlNames::Identifier(table->TableName);
+    // A typed name is written as typed (the main table as the TableName
+    // property was given) unless it was found under its exact spelling.
+    const QString& typed = table->ParentNo < 0 && !FTableName.isEmpty() ? FTableName : table->TableName;
+    const QString key = MetadataKey(table);
+    return key == SqlNames::UserNameKey(typed) ? SqlNames::UserNameSql(typed) : SqlNames::Identifier(key);
 }
 
 void TLarkspan::AddJoinTable(TLKTable* table)

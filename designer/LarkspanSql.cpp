@@ -113,6 +113,7 @@ QString TLarkspan::GenerateSQL()
             ++columnTables[name];
     }
 
+    QSet<QString> columnLabels;
     for (const auto& owned : FTables) {
         TLKTable* table = owned.get();
         if (!used.contains(table))
@@ -125,8 +126,20 @@ QString TLarkspan::GenerateSQL()
 
         for (const auto& ownedField : table->Fields) {
             TLKField* field = ownedField.get();
-            if (field->Selected)
-                FSelectList << alias + QLatin1Char('.') + names.Identifier(field->FieldName);
+            if (field->Selected) {
+                QString item = alias + QLatin1Char('.') + names.Identifier(field->FieldName);
+                // Result columns need names of their own (letter case aside):
+                // a column whose name an earlier one took (the same field of
+                // two tables) is renamed after its table's alias number.
+                QString label = field->FieldName;
+                for (int n = 0; columnLabels.contains(label.toUpper()); ++n)
+                    label = QStringLiteral("%1_%2").arg(field->FieldName).arg(table->TableNo) +
+                            (n > 0 ? QStringLiteral("_%1").arg(n) : QString());
+                columnLabels.insert(label.toUpper());
+                if (label != field->FieldName)
+                    item += QStringLiteral(" AS ") + names.Identifier(label);
+                FSelectList << item;
+            }
             if (field->ConditionSQL.isEmpty())
                 continue;
             QString column = names.Identifier(field->FieldName);

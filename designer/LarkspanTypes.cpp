@@ -5,6 +5,7 @@
 #include "dbaccess/UserLocale.h"
 
 #include <QtEndian>
+#include <algorithm>
 
 #include <cstring>
 
@@ -375,6 +376,38 @@ TLKTable* FindTableByNode(const TLKTables& list, int nodeIndex)
         if (table->NodeIndex == nodeIndex)
             return table.get();
     return nullptr;
+}
+
+TLKTable* LinkTableTree(const TLKTables& list)
+{
+    std::vector<TLKTable*> placed;
+    placed.reserve(size_t(list.Count()));
+    for (const auto& table : list) {
+        table->Parent = nullptr;
+        table->Children.clear();
+        if (table->NodeIndex >= 0)
+            placed.push_back(table.get());
+    }
+    std::stable_sort(placed.begin(), placed.end(),
+                     [](const TLKTable* a, const TLKTable* b) { return a->NodeIndex < b->NodeIndex; });
+    TLKTable* root = nullptr;
+    for (TLKTable* table : placed) {
+        if (table->ParentNo < 0) {
+            if (!root)
+                root = table;
+            continue;
+        }
+        if (table->ParentNo >= list.Count())
+            continue;
+        TLKTable* parent = list[table->ParentNo];
+        // In pre-order a parent comes before its children; anything else
+        // (a damaged cache, a loop) would not be a tree.
+        if (parent == table || parent->NodeIndex < 0 || parent->NodeIndex >= table->NodeIndex)
+            continue;
+        table->Parent = parent;
+        parent->Children.push_back(table);
+    }
+    return root;
 }
 
 int CountTableLinks(const TLKTables& list, const QString& name, const QString& linked, int parentNo)

@@ -138,7 +138,7 @@ private:
 
 class TLKTable {
 public:
-    // Removes every blank from the four names.
+    // Removes the blanks that pad the four names at their end.
     TLKTable(const QString& tableName, const QString& linkedTable, const QString& ownIndex,
              const QString& parentIndex, qint32 tableNo, qint32 parentNo, qint32 nodeIndex);
 
@@ -151,6 +151,11 @@ public:
     TLKFields Fields;
     qint32 ParentNo;
     QString JoinCondition;
+    // The table's place in the view's tree: its parent (none for the main
+    // table) and its children in node order. Derived from ParentNo and
+    // NodeIndex by LinkTableTree; the tables list owns them all.
+    TLKTable* Parent = nullptr;
+    std::vector<TLKTable*> Children;
 
     void ToCacheRecord(TTableCacheRecord& record) const;
     static std::unique_ptr<TLKTable> FromCacheRecord(const TTableCacheRecord& record);
@@ -177,6 +182,12 @@ QString RemoveBlanks(const QString& name);
 TFieldType IBTypeToFieldType(qint16 code);
 TLKTable* FindTableByName(const TLKTables& list, const QString& name);
 TLKTable* FindTableByNode(const TLKTables& list, int nodeIndex);
+// Sets every table's Parent (the table numbered ParentNo) and Children (in
+// NodeIndex order); returns the main table (ParentNo -1, lowest NodeIndex),
+// or nullptr for an empty list. Tables without a node (NodeIndex < 0) and
+// parent numbers that point outside the list or into their own subtree are
+// left out of the tree.
+TLKTable* LinkTableTree(const TLKTables& list);
 int CountTableLinks(const TLKTables& list, const QString& name, const QString& linked, int parentNo);
 
 // The component's message texts, localisable.

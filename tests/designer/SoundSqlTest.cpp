@@ -183,6 +183,7 @@ const QStringList OddNames = {
     "INSERT INTO PEOPLE VALUES (1, 'Young', 1)",
     "INSERT INTO PEOPLE VALUES (2, 'Young', 2)",
     "INSERT INTO PEOPLE VALUES (3, 'Old', 1)",
+    "CREATE TABLE \"lower_d\" (\"n\" INTEGER NOT NULL PRIMARY KEY, \"mixed_id\" INTEGER REFERENCES \"Mixed\"(ID))",
     "INSERT INTO CUST VALUES (1, 'open')",
     "INSERT INTO CUST VALUES (2, 'closed')",
     "INSERT INTO ORD VALUES (10, 1, 'closed')",
@@ -197,6 +198,9 @@ const QStringList OddNames = {
     "INSERT INTO \"Mixed\" VALUES (100, 7, 3)",
     "INSERT INTO \"Mixed\" VALUES (101, 8, 4)",
     "INSERT INTO \"Mixed\" VALUES (102, 8, 5)",
+    "INSERT INTO \"lower_d\" VALUES (1, 100)",
+    "INSERT INTO \"lower_d\" VALUES (2, 102)",
+    "INSERT INTO \"lower_d\" VALUES (3, 102)",
 };
 
 QString OddPath()
@@ -263,6 +267,26 @@ TEST(SoundSql, NamesThatAreNotPlainIdentifiers)
     DesignerTestFixture lower(OddPath(), "ord");
     EXPECT_EQ(lower.lk.Tables()[0]->Fields.Count(), 3);
     EXPECT_EQ(lower.lk.Tables().Count(), 2);
+
+    // Typed without quotes, a name with no upper-case table of its own
+    // finds the table of exactly that spelling, as main and as detail table.
+    DesignerTestFixture typed(OddPath(), "Mixed");
+    typed.lk.SetDetailTableName("lower_d");
+    typed.lk.GenerateView();
+    const TLKTables& t = typed.lk.Tables();
+    ASSERT_EQ(t.Count(), 5);
+    EXPECT_EQ(t[0]->Fields.Count(), 3);
+    EXPECT_EQ(t[4]->TableName, "lower_d");
+    EXPECT_EQ(t[4]->Fields.Count(), 2);
+    EXPECT_FALSE(t[4]->OwnIndex.isEmpty());
+    typed.Select(t[0]);
+    typed.Check("Amount");
+    typed.Select(t[4]);
+    typed.Check("n");
+    const QStringList joined = Designed(typed, &sql);
+    EXPECT_TRUE(sql.contains("\"Mixed\" Tbl_0")) << sql.toStdString();
+    EXPECT_TRUE(sql.contains("\"lower_d\" Tbl_4")) << sql.toStdString();
+    EXPECT_EQ(joined, (QStringList{"3|1", "5|2", "5|3"}));
 }
 
 TEST(SoundSql, ANameFromTheDatabaseIsNeverSqlText)
