@@ -42,8 +42,8 @@ inline ForeignKeyGraph Make(int index, unsigned seed, const QStringList& names =
     auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); };
     for (;;) {
         const int n = pick(3, 8);
-        std::vector<bool> composite(size_t(n));
-        std::vector<std::vector<int>> links(size_t(n));
+        std::vector<bool> composite(static_cast<size_t>(n), false);
+        std::vector<std::vector<int>> links(static_cast<size_t>(n));
         for (int t = 0; t < n; ++t) {
             composite[size_t(t)] = pick(0, 2) == 0;
             const int count = t == 0 ? pick(1, 3) : pick(0, 3);
