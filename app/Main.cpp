@@ -268,6 +268,7 @@ void TMainForm::CreateComponents()
     Larkspan1->SetTableName(QStringLiteral("Employee"));
     Larkspan1->SetDetailTableName(QStringLiteral("Employee_project"));
     Larkspan1->SetAutoSetupListView(true);
+    Larkspan1->SetReadSchemaAtOnce(true);   // the whole link list in one statement, not one per table
     Larkspan1->SetTreeView(TreeView1);
     Larkspan1->SetListView(ListView1);
     Larkspan1->SetIBDataBase(IBDatabase1);
