@@ -159,13 +159,14 @@ TEST_F(FieldValueForm, LayoutAndPagePerType)
                                          form.StringValue2};
     EXPECT_EQ(order(stringOrder), stringOrder);
 
-    // A type without a page: the string page, nothing filled, stored labels.
+    // A type without a page: the string page, nothing filled, and the
+    // field's name in place of the layout's placeholder captions.
     TFFieldValue blob(nullptr, "Notes", ftBlob);
     EXPECT_EQ(blob.Notebook1->currentWidget()->objectName(), "AsString");
     EXPECT_EQ(blob.StringOperator1->count(), 0);
     EXPECT_EQ(blob.StringBoolBetWeenFields->count(), 0);
-    EXPECT_EQ(blob.StringFieldName1->text(), "Label1");
-    EXPECT_EQ(blob.DateFieldName2->text(), "DateFieldName2");
+    EXPECT_EQ(blob.StringFieldName1->text(), "Notes");
+    EXPECT_EQ(blob.DateFieldName2->text(), "Notes");
 }
 
 TEST_F(FieldValueForm, StringAndIntegerRoundTrip)
