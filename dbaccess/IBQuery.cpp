@@ -11,7 +11,6 @@
 #include "dbaccess/StatusVector.h"
 #include "dbaccess/UserLocale.h"
 
-#include <QRegularExpression>
 
 namespace {
 isc_db_handle* dbHandle(TIBDatabase* db)
@@ -80,9 +79,20 @@ void TIBQuery::SetTransaction(TIBTransaction* t)
 
 void TIBQuery::SetSQL(const QString& text)
 {
-    QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();   // a final line break ends the last line
+    // Lines end at CR LF, CR or LF; a final line break ends the last line.
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        lines << text.mid(start, i - start);
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines << text.mid(start);
     SetSQL(lines);
 }
 

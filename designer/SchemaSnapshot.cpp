@@ -6,16 +6,26 @@
 #include "designer/TreeNodes.h"
 
 #include <QSet>
+#include <algorithm>
+#include <utility>
+#include <vector>
 #include <QTreeWidgetItem>
 
 QString TSchemaSnapshot::LinkStatement()
 {
-    // The per-table link statement without its two filters, in its order.
+    // The per-table link statement without its two filters, in its order,
+    // with the columns of each foreign-key index as one text: every column
+    // as its position, ":", the length of its name, ":" and the name,
+    // joined by ",". The lengths make the text unambiguous whatever the
+    // names hold.
     return QStringLiteral(
         "SELECT C.RDB$RELATION_NAME  AS DETAIL_TABLE,\r"
         "        MasterIndex.RDB$RELATION_NAME AS MASTER_TABLE,\r"
         "        DetailIndex.RDB$INDEX_NAME AS DETAIL_INDEX,\r"
-        "        MasterIndex.RDB$INDEX_NAME AS MASTER_INDEX\r"
+        "        MasterIndex.RDB$INDEX_NAME AS MASTER_INDEX,\r"
+        "        (SELECT CAST(LIST(S.RDB$FIELD_POSITION || ':' || CHAR_LENGTH(TRIM(TRAILING FROM S.RDB$FIELD_NAME))\r"
+        "                          || ':' || TRIM(TRAILING FROM S.RDB$FIELD_NAME), ',') AS VARCHAR(8000))\r"
+        "         FROM RDB$INDEX_SEGMENTS S WHERE S.RDB$INDEX_NAME=DetailIndex.RDB$INDEX_NAME) AS DETAIL_COLUMNS\r"
         "FROM RDB$RELATION_CONSTRAINTS C\r"
         "INNER JOIN RDB$INDICES DetailIndex ON DetailIndex.RDB$INDEX_NAME=C.RDB$INDEX_NAME\r"
         "INNER JOIN RDB$INDICES MasterIndex ON MasterIndex.RDB$INDEX_NAME=DetailIndex.RDB$FOREIGN_KEY\r"
@@ -23,14 +33,40 @@ QString TSchemaSnapshot::LinkStatement()
         "ORDER BY C.RDB$RELATION_NAME, MasterIndex.RDB$RELATION_NAME");
 }
 
-QString TSchemaSnapshot::SegmentStatement()
+namespace {
+// The column names of a DETAIL_COLUMNS text, in position order; empty when
+// the text is not as the statement writes it.
+QStringList parseColumns(const QString& text)
 {
-    return QStringLiteral(
-        "SELECT S.RDB$INDEX_NAME AS INDEX_NAME, S.RDB$FIELD_NAME AS FIELD_NAME\r"
-        "FROM RDB$INDEX_SEGMENTS S\r"
-        "INNER JOIN RDB$RELATION_CONSTRAINTS C ON C.RDB$INDEX_NAME=S.RDB$INDEX_NAME\r"
-        "WHERE C.RDB$CONSTRAINT_TYPE='FOREIGN KEY'\r"
-        "ORDER BY S.RDB$INDEX_NAME, S.RDB$FIELD_POSITION");
+    std::vector<std::pair<int, QString>> columns;
+    qsizetype i = 0;
+    auto number = [&](int* value) {
+        const qsizetype start = i;
+        while (i < text.size() && text[i].isDigit())
+            ++i;
+        bool ok = false;
+        *value = text.mid(start, i - start).toInt(&ok);
+        return ok && i < text.size() && text[i++] == QLatin1Char(':');
+    };
+    while (i < text.size()) {
+        int position = 0, length = 0;
+        if (!number(&position) || !number(&length))
+            return {};
+        // The length counts characters; a character outside the basic
+        // plane takes two places in the string.
+        const qsizetype start = i;
+        for (int n = 0; n < length && i < text.size(); ++n)
+            i += text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        columns.emplace_back(position, text.mid(start, i - start));
+        if (i < text.size() && text[i++] != QLatin1Char(','))
+            return {};
+    }
+    std::sort(columns.begin(), columns.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    QStringList names;
+    for (const auto& c : columns)
+        names << c.second;
+    return names;
+}
 }
 
 TSchemaSnapshot::TSchemaSnapshot(TLarkspan* designer, bool active) : FDesigner(designer), FActive(active)
@@ -64,30 +100,20 @@ void TSchemaSnapshot::ReadLinks()
     TField& masterTable = query->FieldNamed(QStringLiteral("MASTER_TABLE"));
     TField& detailIndex = query->FieldNamed(QStringLiteral("DETAIL_INDEX"));
     TField& masterIndex = query->FieldNamed(QStringLiteral("MASTER_INDEX"));
+    TField& detailColumns = query->FieldNamed(QStringLiteral("DETAIL_COLUMNS"));
     while (!query->Eof()) {
         Link link{detailTable.TextValue(), masterTable.TextValue(), detailIndex.TextValue(), masterIndex.TextValue(),
                   QString()};
         link.master = SqlNames::TrimPadding(link.masterTable);
+        FSegments.insert(SqlNames::TrimPadding(link.detailIndex), parseColumns(detailColumns.TextValue()));
         FLinks[SqlNames::TrimPadding(link.detailTable)].push_back(std::move(link));
         query->Next();
     }
     query->Close();
 }
 
-const QStringList& TSchemaSnapshot::IndexColumns(const QString& indexName)
+const QStringList& TSchemaSnapshot::IndexColumns(const QString& indexName) const
 {
-    if (!FSegmentsRead) {
-        FSegmentsRead = true;
-        std::unique_ptr<TIBQuery> query = MakeQuery(SegmentStatement());
-        query->Open();
-        TField& index = query->FieldNamed(QStringLiteral("INDEX_NAME"));
-        TField& field = query->FieldNamed(QStringLiteral("FIELD_NAME"));
-        while (!query->Eof()) {
-            FSegments[SqlNames::TrimPadding(index.TextValue())].append(SqlNames::TrimPadding(field.TextValue()));
-            query->Next();
-        }
-        query->Close();
-    }
     static const QStringList none;
     auto it = FSegments.constFind(SqlNames::TrimPadding(indexName));
     return it == FSegments.constEnd() ? none : it.value();

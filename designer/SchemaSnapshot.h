@@ -9,9 +9,8 @@ class QTreeWidgetItem;
 class TIBQuery;
 class TLarkspan;
 
-// The schema read at once: every foreign-key link of the database in one
-// statement (and, when two links lead from one table to the same table,
-// the columns of every foreign-key index in one more), from which the
+// The schema read at once: every foreign-key link of the database, with
+// the columns of its foreign-key index, in one statement, from which the
 // designer builds the same tree the per-table walk builds with one
 // statement per table. While an object of this class lives, the designer
 // it was made for takes its links from it.
@@ -28,10 +27,9 @@ public:
     // under node, recursively: the per-table walk's rules, from memory.
     void AddReferencedTables(const QString& tableName, int tableNo, QTreeWidgetItem* node);
 
-    // The two statements: every link, in the order the per-table statement
-    // gives each table's links; the columns of every foreign-key index.
+    // Every link, in the order the per-table statement gives each table's
+    // links, with the columns of its foreign-key index.
     static QString LinkStatement();
-    static QString SegmentStatement();
 
 private:
     struct Link {
@@ -40,13 +38,12 @@ private:
         QString master;   // masterTable without its padding
     };
     void ReadLinks();
-    const QStringList& IndexColumns(const QString& indexName);
+    const QStringList& IndexColumns(const QString& indexName) const;
     std::unique_ptr<TIBQuery> MakeQuery(const QString& sql);
 
     TLarkspan* FDesigner;
     bool FActive;
     bool FLinksRead = false;
-    bool FSegmentsRead = false;
     QHash<QString, std::vector<Link>> FLinks;   // by referring table, in statement order
-    QHash<QString, QStringList> FSegments;      // by index, in column order
+    QHash<QString, QStringList> FSegments;      // foreign-key index -> its columns in order
 };
