@@ -243,6 +243,12 @@ void TMainForm::CreateComponents()
     IBDatabase1->SetDefaultTransaction(IBTransaction1);
     IBDatabase1->SetIdleTimer(0);
     IBDatabase1->SetSQLDialect(1);
+    // A connection the server dropped (the error has already been shown)
+    // turns the button back; the signal may come from a worker, so the
+    // caption follows the session's state on this thread.
+    connect(IBDatabase1, &TIBDatabase::ConnectionDropped, this, [this] {
+        BtnConnect->setText(tr(IBDatabase1->Connected() ? DisconnectCaption : ConnectCaption));
+    }, Qt::QueuedConnection);
     IBTransaction1->SetDefaultDatabase(IBDatabase1);
 
     ResultQuery = new TIBQuery(this);

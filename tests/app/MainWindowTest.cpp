@@ -456,3 +456,44 @@ TEST_F(MainWindowTest, BrowseAndIniButtons)
 }   // namespace
 
 #include "MainWindowTest.moc"
+
+// The server drops the demo's attachment: the next action says so, and the
+// button offers to connect again.
+TEST_F(MainWindowTest, DroppedConnectionTurnsTheButtonBack)
+{
+    Connect();
+    EXPECT_EQ(form->BtnConnect->text(), "Disconnect from server");
+    int attachment = 0;
+    {
+        TIBQuery own;
+        own.SetDatabase(form->IBDatabase1);
+        own.SetTransaction(form->IBTransaction1);
+        own.SetSQL(QString("SELECT CURRENT_CONNECTION FROM RDB$DATABASE"));
+        own.Open();
+        attachment = own.Fields(0).IntegerValue();
+        own.Close();
+    }
+    {
+        TIBDatabase db;
+        TIBTransaction tr;
+        TestServer::configure(db, TestServer::employeeDialect1());
+        db.SetLoginPrompt(false);
+        db.SetDefaultTransaction(&tr);
+        tr.SetDefaultDatabase(&db);
+        TIBQuery q;
+        q.SetDatabase(&db);
+        q.SetTransaction(&tr);
+        q.SetSQL(QString("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = %1").arg(attachment));
+        q.Open();
+        q.Close();
+    }
+    SelectTable("Employees");
+    QTreeWidgetItem* last = Field("Last name");
+    ASSERT_NE(last, nullptr);
+    last->setCheckState(0, Qt::Checked);
+    form->BtnResults->click();
+    ASSERT_EQ(messages.errors.size(), 1);
+    EXPECT_TRUE(messages.errors[0].contains("was lost")) << messages.errors[0].toStdString();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->BtnConnect->text(), "Connect to server");
+}
