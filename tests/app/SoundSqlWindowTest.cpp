@@ -18,6 +18,7 @@
 #include "app/Main.h"
 #include "app/QueryResultForm.h"
 #include "common/TestServer.h"
+#include "common/QueryRows.h"
 #include "controls/FieldValueForm.h"
 #include "controls/ZOVNumberEdit.h"
 #include "dbaccess/IBDatabase.h"
@@ -40,17 +41,8 @@ QStringList ReferenceRows(const QString& sql)
     q.SetDatabase(&db);
     q.SetTransaction(&tr);
     q.SetSQL(sql);
-    QStringList rows;
-    q.Open();
-    for (q.First(); !q.Eof(); q.Next()) {
-        QStringList cells;
-        for (int i = 0; i < q.FieldCount(); ++i)
-            cells << q.Fields(i).TextValue();
-        rows << cells.join('|');
-    }
-    q.Close();
+    const QStringList rows = SortedRows(q);
     tr.Commit();
-    rows.sort();
     return rows;
 }
 

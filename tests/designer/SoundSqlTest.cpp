@@ -10,23 +10,11 @@
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"
 #include "DesignerTestFixture.h"
+#include "common/QueryRows.h"
 
 namespace {
 
-QStringList Rows(TIBQuery& q)
-{
-    QStringList rows;
-    q.Open();
-    for (q.First(); !q.Eof(); q.Next()) {
-        QStringList cells;
-        for (int i = 0; i < q.FieldCount(); ++i)
-            cells << q.Fields(i).TextValue();
-        rows << cells.join('|');
-    }
-    q.Close();
-    rows.sort();
-    return rows;
-}
+QStringList Rows(TIBQuery& q) { return SortedRows(q); }
 
 QStringList Reference(TIBDatabase& db, const QString& sql, int dialect = 0)
 {
