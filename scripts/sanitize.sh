@@ -16,7 +16,7 @@ export LSAN_OPTIONS="suppressions=$repo/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export QT_QPA_PLATFORM=offscreen
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPAN_SANITIZE=ON >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPAN_SANITIZE=ON -DLARKSPAN_BENCH=OFF >/dev/null
 cmake --build "$build" -j2
 scripts/fbserver.sh start
 cd "$build"
