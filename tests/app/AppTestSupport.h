@@ -42,8 +42,11 @@ struct MessageRecorder {
 template <class T>
 void WhenModal(std::function<void(T*)> action, bool* ran = nullptr)
 {
-    auto* timer = new QTimer;
+    // Owned by the application, so that a timer still waiting when the
+    // program ends is freed with it (the leak checker counts it otherwise).
+    auto* timer = new QTimer(qApp);
     auto* clock = new QElapsedTimer;
+    QObject::connect(timer, &QObject::destroyed, [clock] { delete clock; });
     clock->start();
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, clock, action, ran] {
@@ -51,8 +54,7 @@ void WhenModal(std::function<void(T*)> action, bool* ran = nullptr)
         if (!dialog && clock->elapsed() < 5000)
             return;
         timer->stop();
-        timer->deleteLater();
-        delete clock;
+        timer->deleteLater();   // frees the clock too
         if (!dialog)
             return;
         if (ran)
