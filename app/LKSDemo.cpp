@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 
 #include "app/AppExceptionHandler.h"
+#include "app/BusyPointer.h"
 #include "app/Main.h"
 #include "app/QueryNameForm.h"
 #include "app/QueryResultForm.h"
@@ -12,6 +13,7 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    InstallBusyPointer();
     QCoreApplication::setOrganizationName(QStringLiteral("Larkspan"));
     QCoreApplication::setApplicationName(QStringLiteral("Larkspan Demo"));
     InstallAppExceptionHandler();

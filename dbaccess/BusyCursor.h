@@ -1,31 +1,29 @@
 #pragma once
-#include <QCoreApplication>
-#include <QCursor>
-#include <QGuiApplication>
-#include <QThread>
 
-// Shows the busy mouse pointer for its lifetime when a GUI application runs
-// and the pointer has its normal shape. Off the user-interface thread (a
-// statement run by a worker) it does nothing: the pointer belongs to the GUI.
+// The session layer says when a statement keeps it busy; showing that (the
+// busy mouse pointer) belongs to the application, which installs the two
+// hooks. Without hooks nothing is shown, so the layer needs no GUI.
+namespace BusyHooks {
+// begin returns whether it showed something that end must take back.
+using BeginHook = bool (*)();
+using EndHook = void (*)();
+void Install(BeginHook begin, EndHook end);
+bool Begin();
+void End();
+}   // namespace BusyHooks
+
+// Shows the application's busy indication for its lifetime.
 class BusyCursor {
 public:
-    BusyCursor()
-    {
-        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) &&
-            QThread::currentThread() == QCoreApplication::instance()->thread() &&
-            QGuiApplication::overrideCursor() == nullptr) {
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-            FActive = true;
-        }
-    }
+    BusyCursor() : FActive(BusyHooks::Begin()) {}
     ~BusyCursor()
     {
         if (FActive)
-            QGuiApplication::restoreOverrideCursor();
+            BusyHooks::End();
     }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 
 private:
-    bool FActive = false;
+    bool FActive;
 };
