@@ -76,6 +76,9 @@ void TLarkspan::ReadViewFromCache()
         const QByteArray treeText =
             BinaryFile::ReadBytes(file, treeLength, QStringLiteral("the tree text is complete"));
         TreeText::Load(tree, treeText);
+        // A text that holds no node (only line breaks, say) is as damaged.
+        if (tree->topLevelItemCount() == 0)
+            throw EInvalidFileFormat(LarkspanMessages::InvalidCacheFile());
 
         // The table blocks. Every loop step consumes a whole record, so a
         // damaged count ends at the end of the file instead of running on.
