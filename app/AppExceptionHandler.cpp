@@ -4,8 +4,8 @@
 #include <QString>
 
 #include "app/Messages.h"
-#include "dbaccess/Errors.h"
-#include "dbaccess/ExceptionHandler.h"
+#include "core/Errors.h"
+#include "core/ExceptionHandler.h"
 
 void InstallAppExceptionHandler()
 {

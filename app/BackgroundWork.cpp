@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "app/ProgressForm.h"
-#include "dbaccess/ExceptionHandler.h"
+#include "core/ExceptionHandler.h"
 
 namespace {
 // Holds back user input and window closes for every window but the

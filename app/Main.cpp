@@ -29,7 +29,7 @@
 #include "app/QueryResultForm.h"
 #include "app/QuerySelectForm.h"
 #include "controls/FieldValueForm.h"
-#include "dbaccess/ExceptionHandler.h"
+#include "core/ExceptionHandler.h"
 #include "dbaccess/IBDatabase.h"
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"

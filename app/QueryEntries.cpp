@@ -7,7 +7,7 @@
 #include <QtEndian>
 #include <cstring>
 
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "designer/Larkspan.h"
 
 namespace {

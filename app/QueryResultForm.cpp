@@ -19,7 +19,7 @@
 #include "app/ResultJobs.h"
 #include "app/ResultTableModel.h"
 #include "app/RowText.h"
-#include "dbaccess/ExceptionHandler.h"
+#include "core/ExceptionHandler.h"
 #include "dbaccess/IBQuery.h"
 
 namespace {

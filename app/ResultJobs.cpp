@@ -11,7 +11,7 @@
 #include "app/ResultTableModel.h"
 #include "app/RowText.h"
 #include "dbaccess/CancelOperation.h"
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "dbaccess/IBDatabase.h"
 #include "dbaccess/IBQuery.h"
 

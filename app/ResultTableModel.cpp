@@ -1,7 +1,7 @@
 #include "app/ResultTableModel.h"
 #include <mutex>
 
-#include "dbaccess/ExceptionHandler.h"
+#include "core/ExceptionHandler.h"
 #include "dbaccess/IBQuery.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/FormStyle.h"
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "dbaccess/IBQuery.h"
 #include "designer/Larkspan.h"
 

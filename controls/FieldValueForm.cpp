@@ -1,10 +1,10 @@
 #include "controls/FieldValueForm.h"
 
 #include "controls/ZOVNumberEdit.h"
-#include "dbaccess/CodePage.h"
-#include "dbaccess/Errors.h"
-#include "dbaccess/ExceptionHandler.h"
-#include "dbaccess/UserLocale.h"
+#include "core/CodePage.h"
+#include "core/Errors.h"
+#include "core/ExceptionHandler.h"
+#include "core/UserLocale.h"
 
 #include <QCheckBox>
 #include <QComboBox>

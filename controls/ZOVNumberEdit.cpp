@@ -1,8 +1,8 @@
 #include "controls/ZOVNumberEdit.h"
 
-#include "dbaccess/Errors.h"
-#include "dbaccess/ExceptionHandler.h"
-#include "dbaccess/UserLocale.h"
+#include "core/Errors.h"
+#include "core/ExceptionHandler.h"
+#include "core/UserLocale.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -14,7 +14,7 @@ bool ParseNumberText(const QString& text, double& value);
 
 // FormatFloat(mask, value): the format-picture formatter used for the
 // unfocused display.
-#include "controls/FloatFormat.h"
+#include "core/FloatFormat.h"
 
 // Single-line edit for one floating-point number: refuses characters that
 // cannot belong to a number, shows the plain number while focused and the

@@ -1,9 +1,9 @@
 #include "dbaccess/ColumnText.h"
 
-#include "dbaccess/CodePage.h"
-#include "dbaccess/Errors.h"
+#include "core/CodePage.h"
+#include "core/Errors.h"
 #include "dbaccess/ParamBinding.h"
-#include "dbaccess/UserLocale.h"
+#include "core/UserLocale.h"
 #include "dbaccess/ValueFormatter.h"
 
 #include <algorithm>

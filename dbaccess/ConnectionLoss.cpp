@@ -1,6 +1,6 @@
 #include "dbaccess/ConnectionLoss.h"
 
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "dbaccess/IBDatabase.h"
 
 #include <QList>

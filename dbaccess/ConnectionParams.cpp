@@ -1,7 +1,7 @@
 #include "dbaccess/ConnectionParams.h"
 
-#include "dbaccess/CodePage.h"
-#include "dbaccess/Errors.h"
+#include "core/CodePage.h"
+#include "core/Errors.h"
 
 #include <QList>
 #include <ibase.h>

@@ -2,7 +2,7 @@
 
 #include "dbaccess/ConnectionLoss.h"
 #include "dbaccess/ConnectionParams.h"
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"
 #include "dbaccess/StatusVector.h"

@@ -1,15 +1,15 @@
 #include "dbaccess/IBQuery.h"
 
 #include "dbaccess/BusyCursor.h"
-#include "dbaccess/CodePage.h"
-#include "dbaccess/Errors.h"
+#include "core/CodePage.h"
+#include "core/Errors.h"
 #include "dbaccess/IBDatabase.h"
 #include "dbaccess/IBQueryImpl.h"
 #include "dbaccess/IBTransaction.h"
 #include "dbaccess/ParamParser.h"
 #include "dbaccess/SessionCounters.h"
 #include "dbaccess/StatusVector.h"
-#include "dbaccess/UserLocale.h"
+#include "core/UserLocale.h"
 
 
 namespace {

@@ -1,14 +1,14 @@
 #include "dbaccess/IBQuery.h"
 
 #include "dbaccess/BlobReader.h"
-#include "dbaccess/CodePage.h"
+#include "core/CodePage.h"
 #include "dbaccess/ColumnText.h"
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "dbaccess/IBDatabase.h"
 #include "dbaccess/IBQueryImpl.h"
 #include "dbaccess/IBTransaction.h"
 #include "dbaccess/StatusVector.h"
-#include "dbaccess/UserLocale.h"
+#include "core/UserLocale.h"
 
 #include <cstring>
 

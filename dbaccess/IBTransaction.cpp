@@ -1,6 +1,6 @@
 #include "dbaccess/IBTransaction.h"
 
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "dbaccess/IBDatabase.h"
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/SessionCounters.h"

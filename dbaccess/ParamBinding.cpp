@@ -1,10 +1,10 @@
 #include "dbaccess/ParamBinding.h"
 
-#include "dbaccess/CodePage.h"
-#include "dbaccess/Errors.h"
+#include "core/CodePage.h"
+#include "core/Errors.h"
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/ServerTypes.h"
-#include "dbaccess/UserLocale.h"
+#include "core/UserLocale.h"
 
 #include <QDate>
 #include <QDateTime>

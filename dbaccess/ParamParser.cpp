@@ -1,6 +1,6 @@
 #include "dbaccess/ParamParser.h"
 
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 
 namespace {
 bool isNameChar(QChar c)

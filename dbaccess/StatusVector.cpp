@@ -1,7 +1,7 @@
 #include "dbaccess/StatusVector.h"
 
 #include "dbaccess/ConnectionLoss.h"
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 
 #include <QStringList>
 #include <cstring>

@@ -3,7 +3,7 @@
 #include <ibase.h>
 #include <vector>
 
-#include "dbaccess/UserLocale.h"
+#include "core/UserLocale.h"
 
 // Texts of numbers, dates and times exactly as UserLocale writes them, but
 // without its per-call costs: the date and time formats are compiled once

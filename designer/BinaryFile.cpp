@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 
 namespace BinaryFile {
 

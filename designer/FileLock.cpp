@@ -8,7 +8,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 
 TFileLock::TFileLock(QFile& file, Mode mode)
     : FFile(file)

@@ -1,6 +1,6 @@
 #include "designer/IniFile.h"
 
-#include "dbaccess/CodePage.h"
+#include "core/CodePage.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "designer/Larkspan.h"
 
-#include "dbaccess/ExceptionHandler.h"
+#include "core/ExceptionHandler.h"
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"
 #include "designer/IniFile.h"

@@ -10,7 +10,7 @@
 #include <QTreeWidget>
 #include <cstring>
 
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "designer/BinaryFile.h"
 #include "designer/TreeNodes.h"
 #include "designer/TreeText.h"

@@ -13,9 +13,9 @@
 #include <cstring>
 #include <memory>
 
-#include "dbaccess/CodePage.h"
-#include "dbaccess/Errors.h"
-#include "dbaccess/UserLocale.h"
+#include "core/CodePage.h"
+#include "core/Errors.h"
+#include "core/UserLocale.h"
 #include "designer/BinaryFile.h"
 #include "designer/FileLock.h"
 #include "designer/TreeNodes.h"

@@ -1,8 +1,8 @@
 #include "designer/LarkspanTypes.h"
 #include "designer/SqlNames.h"
 
-#include "dbaccess/CodePage.h"
-#include "dbaccess/UserLocale.h"
+#include "core/CodePage.h"
+#include "core/UserLocale.h"
 
 #include <QtEndian>
 #include <algorithm>

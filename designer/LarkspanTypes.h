@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "dbaccess/FieldTypes.h"
 
 // The in-memory model of a designed query: one TLKTable per node of the

@@ -1,7 +1,7 @@
 #include "designer/RegistryStandIn.h"
 
-#include "dbaccess/CodePage.h"
-#include "dbaccess/Errors.h"
+#include "core/CodePage.h"
+#include "core/Errors.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,8 +3,8 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 
-#include "dbaccess/CodePage.h"
-#include "dbaccess/Errors.h"
+#include "core/CodePage.h"
+#include "core/Errors.h"
 
 namespace {
 

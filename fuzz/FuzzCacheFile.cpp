@@ -2,7 +2,7 @@
 // is written again and must read back as the same tree.
 #include "fuzz/FuzzSupport.h"
 
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "designer/TreeText.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)

@@ -3,10 +3,10 @@
 // Input: a first byte giving the picture's length, the picture, then text.
 #include "fuzz/FuzzSupport.h"
 
-#include "controls/FloatFormat.h"
+#include "core/FloatFormat.h"
 #include "controls/ZOVNumberEdit.h"
-#include "dbaccess/Errors.h"
-#include "dbaccess/UserLocale.h"
+#include "core/Errors.h"
+#include "core/UserLocale.h"
 
 #include <cmath>
 

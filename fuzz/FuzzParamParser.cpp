@@ -3,7 +3,7 @@
 // one "?" more per name than the statement had outside its literals.
 #include "fuzz/FuzzSupport.h"
 
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "dbaccess/ParamParser.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)

@@ -4,7 +4,7 @@
 // must leave a file whose listing grew by the saved name.
 #include "fuzz/FuzzSupport.h"
 
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -2,7 +2,7 @@
 // registry errors of a value of the wrong type, nothing else.
 #include "fuzz/FuzzSupport.h"
 
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "designer/RegistryStandIn.h"
 
 #include <QDir>

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "dbaccess/ExceptionHandler.h"
+#include "core/ExceptionHandler.h"
 #include "designer/Larkspan.h"
 #include "designer/TreeNodes.h"
 

@@ -2,7 +2,7 @@
 // tree saved and loaded again is the same tree, and saving is stable.
 #include "fuzz/FuzzSupport.h"
 
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "designer/TreeText.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)

@@ -3,7 +3,7 @@
 // third storing are the same, for every type code.
 #include "fuzz/FuzzSupport.h"
 
-#include "dbaccess/UserLocale.h"
+#include "core/UserLocale.h"
 
 #include <cstring>
 

@@ -3,8 +3,8 @@
 // number and value texts it shows. Usage: fuzz_make_corpus <corpus folder>.
 #include "fuzz/FuzzSupport.h"
 
-#include "controls/FloatFormat.h"
-#include "dbaccess/UserLocale.h"
+#include "core/FloatFormat.h"
+#include "core/UserLocale.h"
 #include "designer/TreeText.h"
 
 #include <QDir>

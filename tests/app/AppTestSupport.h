@@ -10,7 +10,7 @@
 
 #include "app/AppExceptionHandler.h"
 #include "app/Messages.h"
-#include "dbaccess/ExceptionHandler.h"
+#include "core/ExceptionHandler.h"
 
 // Records every message and every handled exception instead of showing them.
 struct MessageRecorder {

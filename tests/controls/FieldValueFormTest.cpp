@@ -1,7 +1,7 @@
 #include "controls/FieldValueForm.h"
 #include "controls/ZOVNumberEdit.h"
-#include "dbaccess/Errors.h"
-#include "dbaccess/UserLocale.h"
+#include "core/Errors.h"
+#include "core/UserLocale.h"
 
 #include <QApplication>
 #include <QCheckBox>

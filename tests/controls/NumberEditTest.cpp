@@ -1,7 +1,7 @@
 #include "controls/ZOVNumberEdit.h"
-#include "dbaccess/Errors.h"
-#include "dbaccess/ExceptionHandler.h"
-#include "dbaccess/UserLocale.h"
+#include "core/Errors.h"
+#include "core/ExceptionHandler.h"
+#include "core/UserLocale.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "common/TestServer.h"
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "dbaccess/IBDatabase.h"
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"
-#include "dbaccess/UserLocale.h"
+#include "core/UserLocale.h"
 
 #include <QDate>
 #include <algorithm>

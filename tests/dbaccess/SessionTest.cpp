@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/TestServer.h"
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "dbaccess/IBDatabase.h"
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"

@@ -14,7 +14,7 @@
 
 #include "common/FileBytes.h"
 #include "common/TestServer.h"
-#include "dbaccess/ExceptionHandler.h"
+#include "core/ExceptionHandler.h"
 #include "dbaccess/IBDatabase.h"
 #include "designer/Larkspan.h"
 #include "designer/TreeNodes.h"

@@ -14,7 +14,7 @@
 #include <random>
 
 #include "DifferentialDesign.h"
-#include "dbaccess/UserLocale.h"
+#include "core/UserLocale.h"
 
 namespace Differential {
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "DesignerTestFixture.h"
-#include "dbaccess/ExceptionHandler.h"
+#include "core/ExceptionHandler.h"
 #include "dbaccess/IBQuery.h"
 
 namespace {

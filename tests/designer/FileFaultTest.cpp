@@ -23,7 +23,7 @@
 #include "ChildProcess.h"
 #include "DesignerTestFixture.h"
 #include "common/FileBytes.h"
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "designer/BinaryFile.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "dbaccess/UserLocale.h"
+#include "core/UserLocale.h"
 #include "designer/LarkspanTypes.h"
 
 #include <QDate>

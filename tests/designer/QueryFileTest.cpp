@@ -10,7 +10,7 @@
 
 #include "common/FileBytes.h"
 #include "DesignerTestFixture.h"
-#include "dbaccess/ExceptionHandler.h"
+#include "core/ExceptionHandler.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <QTreeWidgetItem>
 #include <gtest/gtest.h>
 
-#include "dbaccess/Errors.h"
+#include "core/Errors.h"
 #include "designer/TreeText.h"
 
 namespace {

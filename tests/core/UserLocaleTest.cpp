@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "dbaccess/CodePage.h"
-#include "dbaccess/UserLocale.h"
+#include "core/CodePage.h"
+#include "core/UserLocale.h"
 
 #include <QDate>
 #include <QDateTime>

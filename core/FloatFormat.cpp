@@ -1,7 +1,7 @@
-#include "controls/FloatFormat.h"
+#include "core/FloatFormat.h"
 
-#include "dbaccess/Errors.h"
-#include "dbaccess/UserLocale.h"
+#include "core/Errors.h"
+#include "core/UserLocale.h"
 
 #include <QCoreApplication>
 #include <QList>

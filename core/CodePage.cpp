@@ -1,4 +1,4 @@
-#include "dbaccess/CodePage.h"
+#include "core/CodePage.h"
 
 #include <QHash>
 

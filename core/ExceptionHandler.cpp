@@ -1,5 +1,5 @@
-#include "dbaccess/ExceptionHandler.h"
-#include "dbaccess/Errors.h"
+#include "core/ExceptionHandler.h"
+#include "core/Errors.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "dbaccess/UserLocale.h"
+#include "core/UserLocale.h"
 
 #include <QDate>
 #include <QDateTime>
