@@ -10,7 +10,6 @@
 #include "app/BackgroundWork.h"
 #include "app/ResultTableModel.h"
 #include "app/RowText.h"
-#include "dbaccess/CancelOperation.h"
 #include "core/Errors.h"
 #include "dbaccess/IBDatabase.h"
 #include "dbaccess/IBQuery.h"
@@ -33,7 +32,7 @@ std::function<void()> ServerCancel(TIBQuery* query)
     QPointer<TIBDatabase> database = query->Database();
     return [database] {
         if (database)
-            CancelOperation(*database);
+            database->CancelOperation();
     };
 }
 

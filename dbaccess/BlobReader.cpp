@@ -1,24 +1,7 @@
 #include "dbaccess/BlobReader.h"
 
+#include "dbaccess/ClientHandles.h"
 #include "dbaccess/StatusVector.h"
-
-namespace {
-// Owns an open BLOB handle and closes it on every path.
-class BlobHandle {
-public:
-    ~BlobHandle()
-    {
-        if (FHandle) {
-            StatusVector ignored;
-            isc_close_blob(&ignored, &FHandle);
-        }
-    }
-    isc_blob_handle* operator&() { return &FHandle; }
-
-private:
-    isc_blob_handle FHandle = 0;
-};
-}
 
 QByteArray ReadBlob(isc_db_handle* db, isc_tr_handle* tr, const ISC_QUAD& id)
 {

@@ -52,7 +52,7 @@ void TIBDatabase::SetSQLDialect(int dialect)
 
 bool TIBDatabase::Connected() const
 {
-    return FHandle != 0;
+    return bool(FAttachment);
 }
 
 void TIBDatabase::SetConnected(bool value)
@@ -65,11 +65,6 @@ void TIBDatabase::SetConnected(bool value)
         Disconnect(false);
 }
 
-void* TIBDatabase::HandlePtr()
-{
-    return &FHandle;
-}
-
 void TIBDatabase::Connect()
 {
     if (FDatabaseName.isEmpty())
@@ -78,7 +73,7 @@ void TIBDatabase::Connect()
     const QByteArray name = FDatabaseName.toLocal8Bit();
 
     StatusVector status;
-    isc_db_handle handle = 0;
+    AttachmentHandle handle;   // detached again unless the connect completes
     QElapsedTimer waited;
     waited.start();
     isc_attach_database(&status, short(name.size()), name.constData(), &handle, short(params.Dpb.size()),
@@ -97,11 +92,7 @@ void TIBDatabase::Connect()
     char reply[64] = {};
     status.Clear();
     isc_database_info(&status, &handle, short(sizeof items), items, short(sizeof reply), reply);
-    if (status.Failed()) {
-        StatusVector ignored;
-        isc_detach_database(&ignored, &handle);
-        status.Check("isc_database_info");
-    }
+    status.Check("isc_database_info");
     int dialect = 1;
     for (const char* p = reply; p < reply + sizeof reply && *p != char(isc_info_end);) {
         const char item = *p++;
@@ -114,7 +105,7 @@ void TIBDatabase::Connect()
         p += len;
     }
 
-    FHandle = handle;
+    FAttachment = std::move(handle);
     FCharacterSet = params.Charset;
     FDBSQLDialect = dialect;
     if (FDBSQLDialect < FSQLDialect)
@@ -157,7 +148,7 @@ void TIBDatabase::Disconnect(bool destroying)
         return;
 
     StatusVector status;
-    isc_db_handle handle = FHandle;
+    isc_db_handle handle = FAttachment.Value();
     isc_detach_database(&status, &handle);
     // A connection that is gone cannot be detached, and need not be: the
     // session is disconnected as asked.
@@ -173,7 +164,7 @@ bool TIBDatabase::AttachmentAlive()
     const char items[] = {char(isc_info_ods_version), char(isc_info_end)};
     char reply[32] = {};
     StatusVector status;
-    isc_database_info(&status, &FHandle, short(sizeof items), items, short(sizeof reply), reply);
+    isc_database_info(&status, &FAttachment, short(sizeof items), items, short(sizeof reply), reply);
     return !status.Failed() ||
            (!ConnectionLoss::IsNetworkFailure(status.Data()) && status.ErrorCode() != isc_bad_db_handle);
 }
@@ -199,9 +190,7 @@ void TIBDatabase::DropBrokenConnection()
         } catch (...) {
         }
     }
-    StatusVector ignored;
-    isc_db_handle handle = FHandle;
-    isc_detach_database(&ignored, &handle);
+    FAttachment.Reset();
     Forget();
     emit ConnectionDropped();
 }
@@ -209,9 +198,21 @@ void TIBDatabase::DropBrokenConnection()
 void TIBDatabase::Forget()
 {
     ConnectionLoss::Unwatch(this);
-    FHandle = 0;
+    FAttachment.Abandon();   // detached, or gone with its connection
     FDBSQLDialect = 1;
     FCharacterSet.clear();
+}
+
+void TIBDatabase::CancelOperation()
+{
+    // A copy of the attachment handle: the call only names the attachment,
+    // and the session's own handle stays with the thread that uses it.
+    isc_db_handle handle = FAttachment.Value();
+    if (!handle)
+        return;
+    StatusVector status;
+    fb_cancel_operation(&status, &handle, fb_cancel_raise);
+    // Nothing running, or the operation ended just now: nothing to stop.
 }
 
 void TIBDatabase::RegisterTransaction(TIBTransaction* t)

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "dbaccess/ClientHandles.h"
 #include "dbaccess/FieldTypes.h"
 
 class TIBTransaction;
@@ -47,6 +48,14 @@ public:
     // at execute; StatementExecuted is emitted with the text sent.
     quint64 ExecutedStatementCount() const { return FExecutedStatements; }
 
+    // Asks the server to stop whatever the session is running right now (a
+    // statement's execute or a fetch, usually on another thread). The
+    // running call then fails with the server's "operation was cancelled"
+    // error; the session stays connected and its next statement runs
+    // normally. Safe to call from any thread while another thread works on
+    // the session; does nothing when the session is not connected.
+    void CancelOperation();
+
 signals:
     void StatementExecuted(const QString& sql);
     // The connection was found broken and dropped (Connected is false now);
@@ -56,7 +65,6 @@ signals:
 
 public:
     // ---- used inside the access layer ----
-    void* HandlePtr();   // isc_db_handle*
     void RegisterTransaction(TIBTransaction* t);
     void UnregisterTransaction(TIBTransaction* t);
     void RegisterQuery(TIBQuery* q);
@@ -69,6 +77,12 @@ public:
     void DropBrokenConnection();
 
 private:
+    // The attachment, for the calls of the session's transactions and
+    // statements that name it.
+    friend class TIBTransaction;
+    friend class TIBQuery;
+    isc_db_handle* HandlePtr() { return &FAttachment; }
+
     void Connect();
     void Disconnect(bool destroying);
     void Forget();   // the disconnected state
@@ -82,7 +96,7 @@ private:
     int FDBSQLDialect = 1;
     QString FCharacterSet;
     quint64 FExecutedStatements = 0;
-    unsigned int FHandle = 0;   // isc_db_handle
+    AttachmentHandle FAttachment;
     QList<TIBTransaction*> FTransactions;
     QList<TIBQuery*> FQueries;
 };

@@ -13,16 +13,6 @@
 
 
 namespace {
-isc_db_handle* dbHandle(TIBDatabase* db)
-{
-    return static_cast<isc_db_handle*>(db->HandlePtr());
-}
-
-isc_tr_handle* trHandle(TIBTransaction* t)
-{
-    return static_cast<isc_tr_handle*>(t->HandlePtr());
-}
-
 bool hasCursor(int statementType)
 {
     return statementType == isc_info_sql_stmt_select || statementType == isc_info_sql_stmt_select_for_upd;
@@ -229,11 +219,11 @@ void TIBQuery::ReleaseStatement()
 {
     FPrepared = false;
     d->cursorOpen = false;
-    if (d->statement == 0)
+    if (!d->statement)
         return;
     StatusVector status;
     isc_dsql_free_statement(&status, &d->statement, DSQL_drop);
-    d->statement = 0;
+    d->statement.Abandon();   // a statement that fails to drop is of no use either
     status.Check("isc_dsql_free_statement");
 }
 
@@ -248,11 +238,11 @@ void TIBQuery::PrepareStatement()
     const unsigned short dialect = StatementDialect();
 
     StatusVector status;
-    isc_dsql_alloc_statement2(&status, dbHandle(FDatabase), &d->statement);
+    isc_dsql_alloc_statement2(&status, FDatabase->HandlePtr(), &d->statement);
     status.Check("isc_dsql_alloc_statement2");
     try {
         d->out.Allocate(20);
-        isc_dsql_prepare(&status, trHandle(FTransaction), &d->statement, 0, text.constData(), dialect,
+        isc_dsql_prepare(&status, FTransaction->HandlePtr(), &d->statement, 0, text.constData(), dialect,
                          d->out.get());
         status.Check("isc_dsql_prepare");
         SessionCount::Prepared();
@@ -293,9 +283,7 @@ void TIBQuery::PrepareStatement()
         d->rows.Layout(d->out.get());
         BuildFields();
     } catch (...) {
-        StatusVector ignored;
-        isc_dsql_free_statement(&ignored, &d->statement, DSQL_drop);
-        d->statement = 0;
+        d->statement.Reset();
         throw;
     }
     FPrepared = true;
@@ -399,17 +387,17 @@ void TIBQuery::Execute()
     XSQLDA* in = d->in.Count() > 0 ? d->in.get() : nullptr;
     d->allFetched = true;
     if (hasCursor(d->statementType)) {
-        isc_dsql_execute2(&status, trHandle(FTransaction), &d->statement, dialect, in, nullptr);
+        isc_dsql_execute2(&status, FTransaction->HandlePtr(), &d->statement, dialect, in, nullptr);
         status.Check("isc_dsql_execute2");
         d->cursorOpen = true;
         d->allFetched = false;
     } else if (d->out.Count() > 0) {
         // A procedure call or a statement with RETURNING: one row of output.
-        isc_dsql_execute2(&status, trHandle(FTransaction), &d->statement, dialect, in, d->out.get());
+        isc_dsql_execute2(&status, FTransaction->HandlePtr(), &d->statement, dialect, in, d->out.get());
         status.Check("isc_dsql_execute2");
         d->rows.StoreFetched();
     } else {
-        isc_dsql_execute(&status, trHandle(FTransaction), &d->statement, dialect, in);
+        isc_dsql_execute(&status, FTransaction->HandlePtr(), &d->statement, dialect, in);
         status.Check("isc_dsql_execute");
     }
     SessionCount::Executed();
@@ -446,11 +434,7 @@ void TIBQuery::TransactionEnding()
     FCurrentRow = -1;
     FOwnStart = false;
     d->rows.Clear();
-    if (d->statement != 0) {
-        StatusVector ignored;   // the transaction ends whatever the cursor says
-        isc_dsql_free_statement(&ignored, &d->statement, DSQL_drop);
-        d->statement = 0;
-    }
+    d->statement.Reset();   // the transaction ends whatever the cursor says
     d->cursorOpen = false;
     FPrepared = false;
 }
@@ -458,7 +442,6 @@ void TIBQuery::TransactionEnding()
 void TIBQuery::DatabaseDestroyed()
 {
     TransactionEnding();
-    d->statement = 0;
     FDatabase = nullptr;
     if (FTransaction)
         FTransaction->UnregisterQuery(this);

@@ -3,6 +3,7 @@
 #include <ibase.h>
 #include <vector>
 
+#include "dbaccess/ClientHandles.h"
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/ParamBinding.h"
 #include "dbaccess/RowBuffer.h"
@@ -13,7 +14,7 @@
 // The client-library side of a query: statement handle, descriptors,
 // bound parameter values and the fetched rows.
 struct TIBQuery::Impl {
-    isc_stmt_handle statement = 0;
+    StatementHandle statement;
     int statementType = 0;
     Xsqlda in{1};
     Xsqlda out{1};

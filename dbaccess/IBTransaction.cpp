@@ -65,12 +65,12 @@ void TIBTransaction::StartTransaction()
     if (!FDefaultDatabase->Connected())
         FDefaultDatabase->SetConnected(true);
     // No parameter block: the server's default isolation and lock resolution.
-    TransactionElement element{static_cast<isc_db_handle*>(FDefaultDatabase->HandlePtr()), 0, nullptr};
+    TransactionElement element{FDefaultDatabase->HandlePtr(), 0, nullptr};
     StatusVector status;
-    isc_tr_handle handle = 0;
+    TransactionHandle handle;
     isc_start_multiple(&status, &handle, 1, &element);
     status.Check("isc_start_multiple");
-    FHandle = handle;
+    FHandle = std::move(handle);
     SessionCount::TransactionStarted();
 }
 
@@ -87,10 +87,10 @@ void TIBTransaction::Commit()
         return;
     EndQueries();
     StatusVector status;
-    isc_tr_handle handle = FHandle;
+    isc_tr_handle handle = FHandle.Value();
     isc_commit_transaction(&status, &handle);
     status.Check("isc_commit_transaction");
-    FHandle = 0;
+    FHandle.Abandon();   // committed
 }
 
 void TIBTransaction::Rollback()
@@ -99,17 +99,12 @@ void TIBTransaction::Rollback()
         return;
     EndQueries();
     StatusVector status;
-    isc_tr_handle handle = FHandle;
+    isc_tr_handle handle = FHandle.Value();
     isc_rollback_transaction(&status, &handle);
     // A transaction whose rollback fails is gone for this session anyway
     // (typically the connection is lost): forget the handle.
-    FHandle = 0;
+    FHandle.Abandon();
     status.Check("isc_rollback_transaction");
-}
-
-void* TIBTransaction::HandlePtr()
-{
-    return &FHandle;
 }
 
 void TIBTransaction::RegisterQuery(TIBQuery* q)
@@ -125,6 +120,6 @@ void TIBTransaction::UnregisterQuery(TIBQuery* q)
 
 void TIBTransaction::DatabaseDestroyed()
 {
-    FHandle = 0;   // the session ended it while disconnecting
+    FHandle.Abandon();   // the session ended it while disconnecting
     FDefaultDatabase = nullptr;
 }

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QStringList>
 
+#include "dbaccess/ClientHandles.h"
 #include "dbaccess/FieldTypes.h"
 
 class TIBDatabase;
@@ -19,7 +20,7 @@ public:
     TIBDatabase* DefaultDatabase() const { return FDefaultDatabase; }
     void SetDefaultDatabase(TIBDatabase* db);
 
-    bool Active() const { return FHandle != 0; }
+    bool Active() const { return bool(FHandle); }
     TTransactionAction DefaultAction() const { return FDefaultAction; }
     void SetDefaultAction(TTransactionAction action) { FDefaultAction = action; }
     const QStringList& Params() const { return FParams; }
@@ -30,18 +31,21 @@ public:
     void Rollback();           // closes its open queries first
 
     // ---- used inside the access layer ----
-    void* HandlePtr();         // isc_tr_handle*
     void RegisterQuery(TIBQuery* q);
     void UnregisterQuery(TIBQuery* q);
     const QList<TIBQuery*>& Queries() const { return FQueries; }
     void DatabaseDestroyed();  // the session went away: drop it
 
 private:
+    // The transaction, for the calls of its statements.
+    friend class TIBQuery;
+    isc_tr_handle* HandlePtr() { return &FHandle; }
+
     void EndQueries();
 
     TIBDatabase* FDefaultDatabase = nullptr;
     TTransactionAction FDefaultAction = TACommit;
     QStringList FParams;
-    unsigned int FHandle = 0;   // isc_tr_handle
+    TransactionHandle FHandle;
     QList<TIBQuery*> FQueries;
 };
