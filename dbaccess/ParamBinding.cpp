@@ -141,12 +141,15 @@ double FromServerTime(ISC_TIME time)
 BoundParam BindParam(const TParam& param, const QString& connectionCharset, const XSQLVAR& described)
 {
     BoundParam b;
-    const short describedType = described.sqltype & ~1;
+    // The type the server described for the value (nullptr: one the layer
+    // does not handle).
+    const ServerType* target = FindServerType(described.sqltype);
+    const bool textTarget =
+        target && (target->value == ValueClass::FixedText || target->value == ValueClass::VaryingText);
+    const bool blobTarget = target && target->value == ValueClass::Blob;
     // Texts go in the character set the server described for the value (a
     // text BLOB carries it in its scale), tagged with it.
-    const int describedCharset = describedType == SQL_TEXT || describedType == SQL_VARYING ? described.sqlsubtype
-                                 : describedType == SQL_BLOB                               ? described.sqlscale
-                                                                                           : 0;
+    const int describedCharset = textTarget ? described.sqlsubtype : blobTarget ? described.sqlscale : 0;
     const QString& charset = CodePage::ValueCharset(connectionCharset, describedCharset);
     const QVariant& v = param.Value();
     switch (param.DataType()) {
@@ -154,34 +157,32 @@ BoundParam BindParam(const TParam& param, const QString& connectionCharset, cons
     case ftBlob:
     case ftMemo:
     case ftBytes:
-        b.type = SQL_TEXT;
+        b.type = SqlTypeCode::Text;
         if (param.DataType() == ftBytes)
-            b.subtype = 1;   // OCTETS: the bytes as they are
-        else if (describedType == SQL_TEXT || describedType == SQL_VARYING)
+            b.subtype = CharsetOctets;   // the bytes as they are
+        else if (textTarget)
             b.subtype = described.sqlsubtype;
-        else if (describedType == SQL_BLOB && connectionCharset.isEmpty())
-            b.subtype = describedCharset;
+        else if (blobTarget && connectionCharset.isEmpty())
+            b.subtype = short(describedCharset);
         break;
-    case ftSmallint: b.type = SQL_SHORT; break;
-    case ftBoolean: {
+    case ftSmallint: b.type = SqlTypeCode::Short; break;
+    case ftBoolean:
         // A BOOLEAN column takes its own type (the server does not convert
         // a number to it); elsewhere a Boolean goes as a 16-bit integer.
-        const ServerType* t = FindServerType(describedType);
-        b.type = t && t->value == ValueClass::Boolean ? short(SQL_BOOLEAN) : short(SQL_SHORT);
+        b.type = target && target->value == ValueClass::Boolean ? SqlTypeCode::Boolean : SqlTypeCode::Short;
         break;
-    }
-    case ftWord: b.type = SQL_LONG; break;   // 0..65535 does not fit a signed 16-bit value
-    case ftInteger: b.type = SQL_LONG; break;
-    case ftLargeint: b.type = SQL_INT64; break;
-    case ftFloat: b.type = SQL_DOUBLE; break;
+    case ftWord: b.type = SqlTypeCode::Long; break;   // 0..65535 does not fit a signed 16-bit value
+    case ftInteger: b.type = SqlTypeCode::Long; break;
+    case ftLargeint: b.type = SqlTypeCode::Int64; break;
+    case ftFloat: b.type = SqlTypeCode::Double; break;
     case ftCurrency:
     case ftBCD:
-        b.type = SQL_INT64;
+        b.type = SqlTypeCode::Int64;
         b.scale = -4;
         break;
-    case ftDate: b.type = SQL_TYPE_DATE; break;
-    case ftTime: b.type = SQL_TYPE_TIME; break;
-    case ftDateTime: b.type = SQL_TIMESTAMP; break;
+    case ftDate: b.type = SqlTypeCode::TypeDate; break;
+    case ftTime: b.type = SqlTypeCode::TypeTime; break;
+    case ftDateTime: b.type = SqlTypeCode::Timestamp; break;
     default: throw EIBClientError(QStringLiteral("Unsupported feature"));
     }
     if (param.IsNull()) {
@@ -202,7 +203,7 @@ BoundParam BindParam(const TParam& param, const QString& connectionCharset, cons
     case ftWord: b.data = binary(qint32(toInt64(v, 0, 65535))); break;
     case ftBoolean: {
         const bool value = v.typeId() == QMetaType::Bool ? v.toBool() : toInt64(v, -32768, 32767) != 0;
-        b.data = b.type == SQL_BOOLEAN ? binary(char(value ? 1 : 0)) : binary(qint16(value ? 1 : 0));
+        b.data = b.type == SqlTypeCode::Boolean ? binary(char(value ? 1 : 0)) : binary(qint16(value ? 1 : 0));
         break;
     }
     case ftInteger:

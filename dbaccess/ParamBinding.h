@@ -3,15 +3,17 @@
 #include <QString>
 #include <ibase.h>
 
+#include "dbaccess/TypeCodes.h"
+
 class TParam;
 
 // One input value laid out as the client library expects it.
 struct BoundParam {
-    short type = SQL_TEXT;   // without the null bit
+    short type = SqlTypeCode::Text;   // without the null bit
     short scale = 0;
     short subtype = 0;
     bool null = true;
-    QByteArray data;         // SQL_TEXT: the bytes; others: the binary value
+    QByteArray data;                  // text: the bytes; others: the binary value
 };
 
 // Converts a parameter's value by its DataType. Texts are read by the

@@ -2,6 +2,7 @@
 #include <ibase.h>
 
 #include "dbaccess/FieldTypes.h"
+#include "dbaccess/TypeCodes.h"
 
 // What the layer does with a value of each server data type. Column kinds,
 // row storage, text conversion and parameter binding all read this one
