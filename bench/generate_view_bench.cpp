@@ -10,7 +10,7 @@
 #include "common/TestServer.h"
 #include "dbaccess/IBDatabase.h"
 #include "designer/Larkspan.h"
-#include "designer/TreeNodes.h"
+#include "designer/view/TreeNodes.h"
 
 int main(int argc, char** argv)
 {

@@ -13,7 +13,7 @@
 #include "dbaccess/SessionCounters.h"
 #include "designer/Larkspan.h"
 #include "designer/SchemaSnapshot.h"
-#include "designer/TreeNodes.h"
+#include "designer/view/TreeNodes.h"
 #include "support/BenchDatabase.h"
 #include "support/TreeSchema.h"
 

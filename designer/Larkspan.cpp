@@ -1,6 +1,5 @@
 #include "designer/Larkspan.h"
 
-#include "core/ExceptionHandler.h"
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"
 #include "designer/IniFile.h"
@@ -85,8 +84,6 @@ TLarkspan::TLarkspan(QObject* owner) : QObject(owner)
     FFillingList = false;
     FAutoSetupListView = false;
     FViewGenerated = false;
-    FListView = nullptr;
-    FTreeView = nullptr;
 
     FTransaction = new TIBTransaction(this);
     FReferenceQuery = new TIBQuery(this);
@@ -114,6 +111,8 @@ TLarkspan::TLarkspan(QObject* owner) : QObject(owner)
 
 TLarkspan::~TLarkspan()
 {
+    // The views go first: nothing they show may outlive the model.
+    FViews.reset();
     // Close the metadata queries before anything they refer to goes away.
     for (TIBQuery* query : {FReferenceQuery, FDetailQuery, FIndexQuery, FFieldsQuery}) {
         try {
@@ -149,47 +148,6 @@ void TLarkspan::SetDetailTableName(const QString& value)
 {
     if (value != FDetailTableName)
         FDetailTableName = value;
-}
-
-void TLarkspan::SetTreeView(QTreeWidget* value)
-{
-    if (value == FTreeView.data())
-        return;
-    FTreeView = value;
-    if (!FDesigning && value)
-        InstallTreeViewHandlers();
-}
-
-void TLarkspan::SetListView(QTreeWidget* value)
-{
-    if (value == FListView.data())
-        return;
-    FListView = value;
-    if (!value)
-        return;
-    if (FAutoSetupListView)
-        SetupListView();
-    if (!FDesigning)
-        InstallListViewHandlers();
-}
-
-// The previous control keeps the handlers it was given; the connections
-// end with the designer or the control, whichever goes first.
-void TLarkspan::InstallTreeViewHandlers()
-{
-    FTreeChangeConnection = connect(
-        FTreeView.data(), &QTreeWidget::currentItemChanged, this,
-        [this](QTreeWidgetItem* current, QTreeWidgetItem*) { Guarded([&] { TreeViewChange(current); }); });
-}
-
-void TLarkspan::InstallListViewHandlers()
-{
-    FListDblClickConnection = connect(
-        FListView.data(), &QTreeWidget::itemDoubleClicked, this,
-        [this](QTreeWidgetItem*, int) { Guarded([&] { ListViewDblClick(); }); });
-    FListChangeConnection = connect(
-        FListView.data(), &QTreeWidget::itemChanged, this,
-        [this](QTreeWidgetItem* item, int) { Guarded([&] { ListViewChange(item); }); });
 }
 
 void TLarkspan::SetIBDataBase(TIBDatabase* value)

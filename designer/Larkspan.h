@@ -6,14 +6,16 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QTreeWidget>
 #include <functional>
 #include <memory>
 
 #include "dbaccess/IBDatabase.h"
+#include "designer/DesignerViews.h"
 #include "designer/LarkspanTypes.h"
+#include "designer/ViewTree.h"
 
 class QIODevice;
+class QTreeWidget;
 class QTreeWidgetItem;
 class TIBQuery;
 class TIBTransaction;
@@ -34,10 +36,13 @@ using TOnFieldValueRequired = std::function<void(
 // Callback of EnumQueries: an entry's index in the query file and its name.
 using TEnumQueriesCallback = std::function<void(int Index, const QString& Name)>;
 
-// The visual query designer: reads a database's system tables, shows a tree
-// of tables around a main table in TreeView and the selected table's fields
-// in ListView, asks for condition values through OnFieldValueRequired, and
-// writes one parameterised SELECT into a query.
+// The visual query designer: reads a database's system tables into a model
+// (a tree of tables around a main table, their fields, the conditions), and
+// writes one parameterised SELECT into a query. The model needs no controls:
+// GenerateModel, the query file, the view cache and the SQL work on it
+// alone. When TreeView and ListView are set (their code lives in the
+// designer's widget library), the tree shows the model's nodes, the list the
+// selected table's fields, and OnFieldValueRequired asks for condition values.
 class TLarkspan : public QObject {
     Q_OBJECT
 public:
@@ -49,9 +54,9 @@ public:
     void SetTableName(const QString& value);
     const QString& DetailTableName() const { return FDetailTableName; }
     void SetDetailTableName(const QString& value);
-    QTreeWidget* TreeView() const { return FTreeView; }
+    QTreeWidget* TreeView() const;
     void SetTreeView(QTreeWidget* value);
-    QTreeWidget* ListView() const { return FListView; }
+    QTreeWidget* ListView() const;
     void SetListView(QTreeWidget* value);
     TIBDatabase* IBDataBase() const { return FIBDataBase; }
     void SetIBDataBase(TIBDatabase* value);
@@ -81,6 +86,10 @@ public:
 
     // ---- model and generated state (read by the application and tests) ----
     TLKTables& Tables() { return FTables; }
+    // The nodes of the tree: their texts, in pre-order (a table's NodeIndex
+    // is its node's place here).
+    TViewTree& ViewTree() { return FViewTree; }
+    const TViewTree& ViewTree() const { return FViewTree; }
     const QList<QPair<QString, TLKTable*>>& UsedTables() const { return FUsedTables; }
     const QList<QPair<QString, TLKField*>>& ParamList() const { return FParamList; }
     const QStringList& SelectList() const { return FSelectList; }
@@ -89,12 +98,22 @@ public:
     bool FillingList() const { return FFillingList; }
 
     // ---- schema discovery and view generation ----
+    // GenerateModel and FillViews: builds the model and then shows it; raises
+    // "Both TreeView and ListView must be set" unless both controls are set.
     void GenerateView();
+    // Reads the tree of tables into the model, from the view cache when it
+    // exists, else from the system tables (writing the cache when it is
+    // used). Touches no control: it may run on a worker thread as long as
+    // nothing else uses the designer meanwhile.
+    void GenerateModel();
+    // Shows the model in the controls that are set (their thread only).
+    void FillViews();
     void ClearView();
     void LoadTableFields(TLKTable* table);
     void GetIndexFields(const QString& indexName, QStringList& list);
     QString TablePathList(int tableNo);
-    void AddReferencedTables(const QString& tableName, int tableNo, QTreeWidgetItem* node);
+    // Adds the tables that tableName refers to below the node (an index of ViewTree).
+    void AddReferencedTables(const QString& tableName, int tableNo, int node);
     void MarkQueryTables();
     bool MarkTableNode(QTreeWidgetItem* node);
     // The join pass over the model: the table and everything below it.
@@ -130,6 +149,7 @@ public:
     // ---- view cache ----
     QString CacheFileName() const;    // TableName@DetailTableName.lks
     bool CacheExists() const;
+    // Reads the cached view into the model and shows it in the tree, if set.
     void ReadViewFromCache();
     void WriteViewToCache();
 
@@ -148,6 +168,10 @@ public:
 private:
     friend class TSchemaSnapshot;   // builds the tree from the schema read at once
     void AttachDatabase();
+    void ClearModel();
+    void ReadModelFromCache();
+    // The views, created when the first control is set.
+    class TLarkspanWidgetViews& WidgetViews();
     // Whether a table takes part in a statement by itself: a ticked field or
     // a field with a condition.
     bool TakesPart(const TLKTable* table) const;
@@ -160,8 +184,6 @@ private:
     bool TableExists(const QString& key);
     // The table's name as written into the FROM list.
     QString TableNameSql(const TLKTable* table) const;
-    void InstallTreeViewHandlers();
-    void InstallListViewHandlers();
     void CloseDisplaySource();
     void OpenDisplaySource();
     // One registry lookup: the string value valueName of the table's key
@@ -178,8 +200,9 @@ private:
     QStringList FWhereList;
     QString FTableName;
     QString FDetailTableName;
-    QPointer<QTreeWidget> FTreeView;
-    QPointer<QTreeWidget> FListView;
+    TViewTree FViewTree;
+    std::unique_ptr<TDesignerViews> FViews;   // none until a control is set
+    bool FModelFromCache = false;             // the model was read from the cache
     TLKTables FTables;
     bool FFillingList = false;
     bool FAutoSetupListView = false;
@@ -202,9 +225,6 @@ private:
     QStringList FIncludeFields;
     bool FReadSchemaAtOnce = false;
     TSchemaSnapshot* FSnapshot = nullptr;   // the schema read at once, while a generation runs
-    QMetaObject::Connection FTreeChangeConnection;
-    QMetaObject::Connection FListChangeConnection;
-    QMetaObject::Connection FListDblClickConnection;
 };
 
 // The fixed metadata statements (lines separated by a single CR).

@@ -7,12 +7,10 @@
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QTreeWidget>
 #include <cstring>
 
 #include "core/Errors.h"
 #include "designer/BinaryFile.h"
-#include "designer/TreeNodes.h"
 #include "designer/TreeText.h"
 
 namespace {
@@ -56,11 +54,21 @@ bool TLarkspan::CacheExists() const
 
 void TLarkspan::ReadViewFromCache()
 {
-    QTreeWidget* tree = FTreeView;
-    if (!tree)
-        return;
+    try {
+        ReadModelFromCache();
+    } catch (...) {
+        if (FViews)
+            FViews->ClearTree();
+        throw;
+    }
+    if (FViews)
+        FViews->ShowTree(true);
+}
+
+void TLarkspan::ReadModelFromCache()
+{
     FTables.Clear();
-    tree->clear();
+    FViewTree.Clear();
 
     try {
         QFile file(FPermanentCacheDir + CacheFileName());
@@ -75,9 +83,9 @@ void TLarkspan::ReadViewFromCache()
             throw EInvalidFileFormat(LarkspanMessages::InvalidCacheFile());
         const QByteArray treeText =
             BinaryFile::ReadBytes(file, treeLength, QStringLiteral("the tree text is complete"));
-        TreeText::Load(tree, treeText);
+        TreeText::Load(FViewTree, treeText);
         // A text that holds no node (only line breaks, say) is as damaged.
-        if (tree->topLevelItemCount() == 0)
+        if (FViewTree.IsEmpty())
             throw EInvalidFileFormat(LarkspanMessages::InvalidCacheFile());
 
         // The table blocks. Every loop step consumes a whole record, so a
@@ -110,19 +118,14 @@ void TLarkspan::ReadViewFromCache()
     } catch (...) {
         // Leave an empty view, not a half-built one.
         FTables.Clear();
-        if (FTreeView)
-            FTreeView->clear();
+        FViewTree.Clear();
         throw;
     }
-
-    if (QTreeWidgetItem* first = TreeNodes::FirstNode(tree))
-        tree->setCurrentItem(first);
 }
 
 void TLarkspan::WriteViewToCache()
 {
-    QTreeWidget* tree = FTreeView;
-    if (!tree || FTables.Count() == 0)
+    if (FViewTree.IsEmpty() || FTables.Count() == 0)
         throw ELarkspanError(
             QStringLiteral("%1: Can not write view to cache without assigned TreeView or "
                            "without generated view.")
@@ -136,7 +139,7 @@ void TLarkspan::WriteViewToCache()
         WriteFileHeader(header);
         content = header.data();
     }
-    const QByteArray treeText = TreeText::Save(tree);
+    const QByteArray treeText = TreeText::Save(FViewTree);
     BinaryFile::AppendInt32(content, qint32(treeText.size()));
     content.append(treeText);
     BinaryFile::AppendInt32(content, FTables.Count());

@@ -9,7 +9,6 @@
 #include <QIODevice>
 #include <QList>
 #include <QPair>
-#include <QTreeWidget>
 #include <cstring>
 #include <memory>
 
@@ -18,7 +17,6 @@
 #include "core/UserLocale.h"
 #include "designer/BinaryFile.h"
 #include "designer/FileLock.h"
-#include "designer/TreeNodes.h"
 
 namespace {
 
@@ -343,19 +341,7 @@ void TLarkspan::LoadQuery(int index)
         }
     }
 
-    // Show the first table with the restored states. Selecting a node that
-    // is already selected reports no change, so the list is refilled here.
-    QTreeWidget* tree = FTreeView;
-    if (!tree)
-        return;
-    QTreeWidgetItem* first = TreeNodes::FirstNode(tree);
-    if (!first)
-        return;
-    if (tree->currentItem() != first) {
-        tree->setCurrentItem(first);
-    } else if (TLKTable* table = FindTableByNode(FTables, 0)) {
-        if (table->Fields.Count() == 0)
-            LoadTableFields(table);
-        FillFieldList(table);
-    }
+    // Show the first table with the restored states.
+    if (FViews)
+        FViews->ShowFirstTable();
 }

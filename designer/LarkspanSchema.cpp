@@ -6,11 +6,9 @@
 #include "designer/SchemaReader.h"
 #include "designer/SchemaSnapshot.h"
 #include "designer/SqlNames.h"
-#include "designer/TreeNodes.h"
 
 #include <QHash>
 #include <QSet>
-#include <QTreeWidgetItem>
 #include <vector>
 
 namespace {
@@ -56,77 +54,100 @@ QString ColumnText(TIBQuery* query, const char* column)
 
 void TLarkspan::GenerateView()
 {
-    if (!FTreeView || !FListView)
+    if (!FViews || !FViews->Complete())
         throw ELarkspanError(LarkspanMessages::ControlsMissing());
     ClearView();
+    try {
+        GenerateModel();
+    } catch (...) {
+        // No tree of nodes that the model no longer has.
+        FViews->ClearTree();
+        throw;
+    }
+    FillViews();
+}
+
+void TLarkspan::GenerateModel()
+{
+    ClearModel();
     if (FTableName.isEmpty())
         throw ELarkspanError(LarkspanMessages::TableNameMissing());
 
-    QTreeWidget* tree = FTreeView.data();
-    {
-        TreeUpdateBracket bracket(tree);
-        if (CacheExists()) {
-            ReadViewFromCache();
-        } else {
-            // One transaction for every read of the generation; the links
-            // read at once when the designer is asked to.
-            TMetadataReadScope metadata(FTransaction);
-            TSchemaSnapshot snapshot(this, FReadSchemaAtOnce);
-            tree->clear();
-            // Nodes are only ever added as the last node of the tree so far
-            // (depth first), so a node's index is the count of nodes before it.
-            FPlacedNodes = 1;
-            QTreeWidgetItem* root = TreeNodes::AddChildLast(tree, nullptr, TableDisplayName(FTableName));
-            TLKTable* rootTable =
-                FTables.Add(std::make_unique<TLKTable>(FTableName, QString(), QString(), QString(), 0, -1, 0));
-            LoadTableFields(rootTable);
-            AddReferencedTables(FTableName, 0, root);
+    if (CacheExists()) {
+        ReadModelFromCache();
+        FModelFromCache = true;
+    } else {
+        // One transaction for every read of the generation; the links
+        // read at once when the designer is asked to.
+        TMetadataReadScope metadata(FTransaction);
+        TSchemaSnapshot snapshot(this, FReadSchemaAtOnce);
+        // Nodes are only ever added as the last node of the tree so far
+        // (depth first), so a node's index is the count of nodes before it.
+        FPlacedNodes = 1;
+        const int root = FViewTree.AddLast(-1, TableDisplayName(FTableName));
+        TLKTable* rootTable =
+            FTables.Add(std::make_unique<TLKTable>(FTableName, QString(), QString(), QString(), 0, -1, 0));
+        LoadTableFields(rootTable);
+        AddReferencedTables(FTableName, 0, root);
 
-            if (!FDetailTableName.isEmpty()) {
-                QTreeWidgetItem* detailNode =
-                    TreeNodes::AddChildLast(tree, root, TableDisplayName(FDetailTableName));
-                TLKTable* detail = FTables.Add(std::make_unique<TLKTable>(
-                    FDetailTableName, FTableName, QString(), QString(), FTables.Count(), 0, FPlacedNodes++));
-                // Loading the fields first settles which table the typed
-                // name stands for; the link query then asks for that one.
-                LoadTableFields(detail);
-                {
-                    SetStringParam(FDetailQuery, QStringLiteral("TableName"), MetadataKey(detail));
-                    SetStringParam(FDetailQuery, QStringLiteral("MasterTable"), MetadataKey(rootTable));
-                    CloseOnError guard(FDetailQuery);
-                    FDetailQuery->Open();
-                    if (!FDetailQuery->Eof()) {
-                        detail->OwnIndex = SqlNames::TrimPadding(ColumnText(FDetailQuery, "DETAIL_INDEX"));
-                        detail->ParentIndex = SqlNames::TrimPadding(ColumnText(FDetailQuery, "MASTER_INDEX"));
-                    }
-                    FDetailQuery->Close();
-                    guard.Dismiss();
+        if (!FDetailTableName.isEmpty()) {
+            const int detailNode = FViewTree.AddLast(root, TableDisplayName(FDetailTableName));
+            TLKTable* detail = FTables.Add(std::make_unique<TLKTable>(
+                FDetailTableName, FTableName, QString(), QString(), FTables.Count(), 0, FPlacedNodes++));
+            // Loading the fields first settles which table the typed
+            // name stands for; the link query then asks for that one.
+            LoadTableFields(detail);
+            {
+                SetStringParam(FDetailQuery, QStringLiteral("TableName"), MetadataKey(detail));
+                SetStringParam(FDetailQuery, QStringLiteral("MasterTable"), MetadataKey(rootTable));
+                CloseOnError guard(FDetailQuery);
+                FDetailQuery->Open();
+                if (!FDetailQuery->Eof()) {
+                    detail->OwnIndex = SqlNames::TrimPadding(ColumnText(FDetailQuery, "DETAIL_INDEX"));
+                    detail->ParentIndex = SqlNames::TrimPadding(ColumnText(FDetailQuery, "MASTER_INDEX"));
                 }
-                AddReferencedTables(FDetailTableName, detail->TableNo, detailNode);
+                FDetailQuery->Close();
+                guard.Dismiss();
             }
+            AddReferencedTables(FDetailTableName, detail->TableNo, detailNode);
         }
-        LinkTableTree(FTables);
-        if (FUsePermanentCache)
-            WriteViewToCache();
     }
+    LinkTableTree(FTables);
+    if (FUsePermanentCache)
+        WriteViewToCache();
     FViewGenerated = true;
 }
 
+void TLarkspan::FillViews()
+{
+    // A view read from the cache opens on its first table; a generated one
+    // waits for the user's choice.
+    if (FViews)
+        FViews->ShowTree(FModelFromCache);
+}
+
 void TLarkspan::ClearView()
+{
+    if (FViews) {
+        const bool wasFilling = FFillingList;
+        FFillingList = true;
+        FViews->ClearFieldList();
+        FFillingList = wasFilling;
+    }
+    ClearModel();
+}
+
+void TLarkspan::ClearModel()
 {
     // Nothing may keep pointing into the model that is about to go.
     FUsedTables.clear();
     FParamList.clear();
     FUserKeys.clear();
-    if (FListView) {
-        const bool wasFilling = FFillingList;
-        FFillingList = true;
-        FListView->clear();
-        FFillingList = wasFilling;
-    }
     for (const auto& table : FTables)
         table->Fields.Clear();
     FTables.Clear();
+    FViewTree.Clear();
+    FModelFromCache = false;
     FViewGenerated = false;
 }
 
@@ -208,7 +229,7 @@ QString TLarkspan::TablePathList(int tableNo)
     return result;
 }
 
-void TLarkspan::AddReferencedTables(const QString& tableName, int tableNo, QTreeWidgetItem* node)
+void TLarkspan::AddReferencedTables(const QString& tableName, int tableNo, int node)
 {
     if (FSnapshot)
         return FSnapshot->AddReferencedTables(tableName, tableNo, node);
@@ -257,7 +278,7 @@ void TLarkspan::AddReferencedTables(const QString& tableName, int tableNo, QTree
                 prefix += FieldDisplayNameOf(t->LinkedTable, column);
             prefix += QLatin1String(" - ");
         }
-        QTreeWidgetItem* child = TreeNodes::AddChildLast(FTreeView.data(), node, prefix + TableDisplayName(names[i]));
+        const int child = FViewTree.AddLast(node, prefix + TableDisplayName(names[i]));
         t->NodeIndex = FPlacedNodes++;
         AddReferencedTables(names[i], first + i, child);
     }
@@ -267,21 +288,12 @@ void TLarkspan::MarkQueryTables()
 {
     FUsedTables.clear();
     // A designer that shows its tree offers only what the tree shows.
-    if (FTreeView && FTreeView->topLevelItemCount() == 0)
+    if (FViews && FViews->ShowsEmptyTree())
         return;
     if (TLKTable* root = LinkTableTree(FTables))
         MarkTable(root);
     ResolveUserNamedTables();
     LoadFieldsOfConditionTables();
-}
-
-bool TLarkspan::MarkTableNode(QTreeWidgetItem* node)
-{
-    if (!node)
-        return false;
-    LinkTableTree(FTables);
-    TLKTable* table = FindTableByNode(FTables, TreeNodes::AbsoluteIndex(node));
-    return table ? MarkTable(table) : false;
 }
 
 bool TLarkspan::MarkTable(TLKTable* top)
@@ -438,4 +450,15 @@ int TLarkspan::SelectedFieldCount(TLKTable* table) const
     for (const auto& field : table->Fields)
         count += field->Selected ? 1 : 0;
     return count;
+}
+
+int TLarkspan::LoadAllFields()
+{
+    int sum = 0;
+    for (const auto& table : FTables) {
+        if (table->Fields.Count() == 0)
+            LoadTableFields(table.get());
+        sum += table->Fields.Count();
+    }
+    return sum;
 }

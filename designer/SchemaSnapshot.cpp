@@ -3,13 +3,11 @@
 #include "dbaccess/IBQuery.h"
 #include "designer/Larkspan.h"
 #include "designer/SqlNames.h"
-#include "designer/TreeNodes.h"
 
 #include <QSet>
 #include <algorithm>
 #include <utility>
 #include <vector>
-#include <QTreeWidgetItem>
 
 QString TSchemaSnapshot::LinkStatement()
 {
@@ -119,7 +117,7 @@ const QStringList& TSchemaSnapshot::IndexColumns(const QString& indexName) const
     return it == FSegments.constEnd() ? none : it.value();
 }
 
-void TSchemaSnapshot::AddReferencedTables(const QString& tableName, int tableNo, QTreeWidgetItem* node)
+void TSchemaSnapshot::AddReferencedTables(const QString& tableName, int tableNo, int node)
 {
     if (!FLinksRead)
         ReadLinks();
@@ -165,8 +163,7 @@ void TSchemaSnapshot::AddReferencedTables(const QString& tableName, int tableNo,
                 prefix += lk.FieldDisplayNameOf(t->LinkedTable, column);
             prefix += QLatin1String(" - ");
         }
-        QTreeWidgetItem* child =
-            TreeNodes::AddChildLast(lk.FTreeView.data(), node, prefix + lk.TableDisplayName(names[i]));
+        const int child = lk.FViewTree.AddLast(node, prefix + lk.TableDisplayName(names[i]));
         t->NodeIndex = lk.FPlacedNodes++;
         AddReferencedTables(names[i], first + i, child);
     }

@@ -5,7 +5,6 @@
 #include <memory>
 #include <vector>
 
-class QTreeWidgetItem;
 class TIBQuery;
 class TLarkspan;
 
@@ -25,7 +24,7 @@ public:
 
     // The tables tableName (the table numbered tableNo) refers to, appended
     // under node, recursively: the per-table walk's rules, from memory.
-    void AddReferencedTables(const QString& tableName, int tableNo, QTreeWidgetItem* node);
+    void AddReferencedTables(const QString& tableName, int tableNo, int node);
 
     // Every link, in the order the per-table statement gives each table's
     // links, with the columns of its foreign-key index.

@@ -1,7 +1,6 @@
 #include "designer/TreeText.h"
 
-#include <QTreeWidget>
-#include <QTreeWidgetItem>
+#include <QList>
 
 #include "core/CodePage.h"
 #include "core/Errors.h"
@@ -69,13 +68,14 @@ QByteArray Unescape(const QByteArray& text)
     return out;
 }
 
-void SaveNode(const QTreeWidgetItem* item, int level, QByteArray& out)
+void SaveNodes(const TViewTree& tree, QByteArray& out)
 {
-    out.append(level, '\t');
-    out.append(Escape(CodePage::ToAnsi(item->text(0))));
-    out.append("\r\n", 2);
-    for (int i = 0; i < item->childCount(); ++i)
-        SaveNode(item->child(i), level + 1, out);
+    for (int i = 0; i < tree.Count(); ++i) {
+        const TViewTree::Node& node = tree[i];
+        out.append(node.Level, '\t');
+        out.append(Escape(CodePage::ToAnsi(node.Text)));
+        out.append("\r\n", 2);
+    }
 }
 
 // The text's lines: split at CR LF, a lone CR and a lone LF; a NUL ends the
@@ -103,47 +103,35 @@ QList<QByteArray> SplitLines(const QByteArray& text)
     return lines;
 }
 
-QTreeWidgetItem* AddNode(QTreeWidget* tree, QTreeWidgetItem* parent, const QString& text)
-{
-    auto item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree);
-    item->setText(0, text);
-    return item;
-}
-
 } // namespace
 
 namespace TreeText {
 
-QByteArray Save(QTreeWidget* tree)
+QByteArray Save(const TViewTree& tree)
 {
     QByteArray out;
-    if (!tree)
-        return out;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        SaveNode(tree->topLevelItem(i), 0, out);
+    SaveNodes(tree, out);
     return out;
 }
 
-void Load(QTreeWidget* tree, const QByteArray& text)
+void Load(TViewTree& tree, const QByteArray& text)
 {
-    if (!tree)
-        return;
-    tree->clear();
+    tree.Clear();
     try {
-        QTreeWidgetItem* last = nullptr;   // the node added just before
-        int lastLevel = 0;                 // its level in the tree
+        int last = -1;       // the node added just before
+        int lastLevel = 0;   // its level in the tree
         for (const QByteArray& line : SplitLines(text)) {
             int level = 0;
             while (level < line.size() && (line[level] == '\t' || line[level] == ' '))
                 ++level;
             const QString nodeText = CodePage::FromAnsi(Unescape(line.mid(level)));
-            if (!last) {
-                last = AddNode(tree, nullptr, nodeText);
+            if (last < 0) {
+                last = tree.AddLast(-1, nodeText);
                 lastLevel = 0;
             } else if (level == lastLevel) {
-                last = AddNode(tree, last->parent(), nodeText);
+                last = tree.AddLast(tree[last].Parent, nodeText);
             } else if (level == lastLevel + 1) {
-                last = AddNode(tree, last, nodeText);
+                last = tree.AddLast(last, nodeText);
                 lastLevel = level;
             } else if (level > lastLevel) {
                 throw ETreeViewError(QStringLiteral("Invalid level (%1) for item \"%2\"")
@@ -151,18 +139,18 @@ void Load(QTreeWidget* tree, const QByteArray& text)
             } else {
                 // Climb from the parent to the first ancestor whose level is
                 // not greater than the line's; the new node becomes its sibling.
-                QTreeWidgetItem* ancestor = last->parent();
+                int ancestor = tree[last].Parent;
                 int ancestorLevel = lastLevel - 1;
                 while (ancestorLevel > level) {
-                    ancestor = ancestor->parent();
+                    ancestor = tree[ancestor].Parent;
                     --ancestorLevel;
                 }
-                last = AddNode(tree, ancestor->parent(), nodeText);
+                last = tree.AddLast(tree[ancestor].Parent, nodeText);
                 lastLevel = ancestorLevel;
             }
         }
     } catch (...) {
-        tree->clear();   // never leave a half-built tree behind
+        tree.Clear();   // never leave a half-built tree behind
         throw;
     }
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <QByteArray>
 
-class QTreeWidget;
+#include "designer/ViewTree.h"
 
 // The tree's nodes as indented text: one line per node in pre-order, as many
 // TABs as the node's level, the text in the single-byte code page, CR LF.
@@ -10,9 +10,9 @@ class QTreeWidget;
 // backslash, CR, LF and NUL written as backslash-backslash, backslash-r,
 // backslash-n and backslash-0; every other text is written as it is.
 namespace TreeText {
-QByteArray Save(QTreeWidget* tree);
-// Clears the tree and rebuilds it; lines split at CR LF, CR or LF, a NUL
+QByteArray Save(const TViewTree& tree);
+// Clears the tree and rebuilds it (an error leaves it empty); lines split at CR LF, CR or LF, a NUL
 // ends the text; leading TABs and blanks give the level. Raises
 // ETreeViewError "Invalid level (%d) for item \"%s\"".
-void Load(QTreeWidget* tree, const QByteArray& text);
+void Load(TViewTree& tree, const QByteArray& text);
 }

@@ -14,7 +14,7 @@
 
 #include "core/ExceptionHandler.h"
 #include "designer/Larkspan.h"
-#include "designer/TreeNodes.h"
+#include "designer/view/TreeNodes.h"
 
 namespace FuzzSupport {
 
@@ -66,6 +66,7 @@ inline int BuildView(QTreeWidget& tree, TLarkspan& lk)
     auto root = TreeNodes::AddChildLast(&tree, nullptr, "Employee");
     TreeNodes::AddChildLast(&tree, root, "Department");
     TreeNodes::AddChildLast(&tree, root, "Job");
+    lk.ViewTree() = TreeNodes::Nodes(&tree);
     TLKTable* t0 = lk.Tables().Add(std::make_unique<TLKTable>("EMPLOYEE", "", "", "", 0, -1, 0));
     const qint32 types[] = {7, 8, 16, 10, 27, 12, 13, 35, 14, 37, 261};
     int index = 0;

@@ -3,7 +3,7 @@
 #include "fuzz/FuzzSupport.h"
 
 #include "core/Errors.h"
-#include "designer/TreeText.h"
+#include "designer/view/WidgetTreeText.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -5,7 +5,7 @@
 
 #include "core/FloatFormat.h"
 #include "core/UserLocale.h"
-#include "designer/TreeText.h"
+#include "designer/view/WidgetTreeText.h"
 
 #include <QDir>
 #include <QFile>
@@ -104,6 +104,7 @@ int main(int argc, char** argv)
     TreeNodes::AddChildLast(&tree, root->child(0), " leading blank");
     TreeNodes::AddChildLast(&tree, root->child(0), "two\nlines\\");
     TreeNodes::AddChildLast(&tree, nullptr, QString::fromUtf8("\tŐsszes"));
+    lk.ViewTree() = TreeNodes::Nodes(&tree);
     lk.WriteViewToCache();
     Seed("cache_file", "escaped-names", ReadFile(FuzzSupport::ScratchDir() + "/" + lk.CacheFileName()));
     Seed("tree_text", "escaped-names", TreeText::Save(&tree));

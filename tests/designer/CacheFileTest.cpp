@@ -17,8 +17,8 @@
 #include "core/ExceptionHandler.h"
 #include "dbaccess/IBDatabase.h"
 #include "designer/Larkspan.h"
-#include "designer/TreeNodes.h"
-#include "designer/TreeText.h"
+#include "designer/view/TreeNodes.h"
+#include "designer/view/WidgetTreeText.h"
 
 namespace {
 
@@ -90,6 +90,7 @@ struct HandMadeView {
         f1->LowValue.Present = 1;
         lk.Tables().Add(std::make_unique<TLKTable>(QString(40, 'D'), "EMPLOYEE",
                                                    "RDB$FOREIGN8", "RDB$PRIMARY5", 1, 0, 1));
+        lk.ViewTree() = TreeNodes::Nodes(&tree);
     }
 
     QByteArray Expected() const
@@ -255,6 +256,7 @@ TEST(CacheFile, FailedWriteKeepsThePreviousCache)
     auto root = v.tree.topLevelItem(0);
     for (int i = 0; i < 40; ++i)
         TreeNodes::AddChildLast(&v.tree, root, QStringLiteral("Extra table %1").arg(i));
+    v.lk.ViewTree() = TreeNodes::Nodes(&v.tree);
 
     struct rlimit saved;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);

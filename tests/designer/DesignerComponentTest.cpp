@@ -10,7 +10,7 @@
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"
 #include "designer/Larkspan.h"
-#include "designer/TreeNodes.h"
+#include "designer/view/TreeNodes.h"
 
 namespace {
 QString ErrorOf(const std::function<void()>& f)

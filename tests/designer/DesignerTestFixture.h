@@ -10,7 +10,7 @@
 #include "common/TestServer.h"
 #include "dbaccess/IBDatabase.h"
 #include "designer/Larkspan.h"
-#include "designer/TreeNodes.h"
+#include "designer/view/TreeNodes.h"
 
 struct DesignerTestFixture {
     TIBDatabase db;

@@ -12,7 +12,7 @@
 #include "dbaccess/SessionCounters.h"
 #include "designer/ForeignKeyGraphs.h"
 #include "designer/Larkspan.h"
-#include "designer/TreeNodes.h"
+#include "designer/view/TreeNodes.h"
 
 namespace {
 struct Designer {

@@ -14,7 +14,7 @@
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"
 #include "designer/Larkspan.h"
-#include "designer/TreeNodes.h"
+#include "designer/view/TreeNodes.h"
 
 namespace {
 struct Designer {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Errors.h"
-#include "designer/TreeText.h"
+#include "designer/view/WidgetTreeText.h"
 
 namespace {
 

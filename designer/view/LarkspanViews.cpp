@@ -1,6 +1,7 @@
-// The field list: the list view that shows the fields of the table selected
-// in the tree, with a check box per field (its Selected flag) and its
-// condition text, and the value entry through OnFieldValueRequired.
+// The designer's controls: the tree that shows the model's nodes, the field
+// list that shows the fields of the table selected in the tree, with a check
+// box per field (its Selected flag) and its condition text, and the value
+// entry through OnFieldValueRequired.
 
 #include <QHeaderView>
 #include <QTreeWidget>
@@ -8,8 +9,10 @@
 #include <QVariant>
 #include <cmath>
 
+#include "core/ExceptionHandler.h"
 #include "designer/Larkspan.h"
-#include "designer/TreeNodes.h"
+#include "designer/view/LarkspanWidgetViews.h"
+#include "designer/view/TreeNodes.h"
 
 namespace {
 
@@ -70,6 +73,118 @@ void TakeValue(TLKField& field, const TFieldValueExpression& answer, int which)
 
 }   // namespace
 
+// ---- the view adapter ----
+
+void TLarkspanWidgetViews::SetTree(QTreeWidget* tree, bool installHandlers)
+{
+    FTree = tree;
+    if (!tree || !installHandlers)
+        return;
+    TLarkspan* designer = &FDesigner;
+    QObject::connect(tree, &QTreeWidget::currentItemChanged, designer,
+                     [designer](QTreeWidgetItem* current, QTreeWidgetItem*) {
+                         Guarded([&] { designer->TreeViewChange(current); });
+                     });
+}
+
+void TLarkspanWidgetViews::SetList(QTreeWidget* list, bool installHandlers)
+{
+    FList = list;
+    if (!list || !installHandlers)
+        return;
+    TLarkspan* designer = &FDesigner;
+    QObject::connect(list, &QTreeWidget::itemDoubleClicked, designer,
+                     [designer](QTreeWidgetItem*, int) { Guarded([&] { designer->ListViewDblClick(); }); });
+    QObject::connect(list, &QTreeWidget::itemChanged, designer, [designer](QTreeWidgetItem* item, int) {
+        Guarded([&] { designer->ListViewChange(item); });
+    });
+}
+
+void TLarkspanWidgetViews::ClearFieldList()
+{
+    if (FList)
+        FList->clear();
+}
+
+void TLarkspanWidgetViews::ClearTree()
+{
+    if (FTree)
+        FTree->clear();
+}
+
+void TLarkspanWidgetViews::ShowTree(bool selectFirst)
+{
+    if (!FTree)
+        return;
+    TreeUpdateBracket bracket(FTree);
+    TreeNodes::Show(FTree, FDesigner.ViewTree());
+    if (!selectFirst)
+        return;
+    if (QTreeWidgetItem* first = TreeNodes::FirstNode(FTree))
+        FTree->setCurrentItem(first);
+}
+
+void TLarkspanWidgetViews::ShowFirstTable()
+{
+    // Selecting a node that is already selected reports no change, so the
+    // list is refilled here.
+    QTreeWidgetItem* first = TreeNodes::FirstNode(FTree);
+    if (!first)
+        return;
+    if (FTree->currentItem() != first) {
+        FTree->setCurrentItem(first);
+    } else if (TLKTable* table = FindTableByNode(FDesigner.Tables(), 0)) {
+        if (table->Fields.Count() == 0)
+            FDesigner.LoadTableFields(table);
+        FDesigner.FillFieldList(table);
+    }
+}
+
+// ---- the designer's members that deal with its controls ----
+
+TLarkspanWidgetViews& TLarkspan::WidgetViews()
+{
+    // The widget views are the only views a designer is given.
+    if (!FViews)
+        FViews = std::make_unique<TLarkspanWidgetViews>(*this);
+    return static_cast<TLarkspanWidgetViews&>(*FViews);
+}
+
+QTreeWidget* TLarkspan::TreeView() const
+{
+    return FViews ? static_cast<const TLarkspanWidgetViews&>(*FViews).Tree() : nullptr;
+}
+
+QTreeWidget* TLarkspan::ListView() const
+{
+    return FViews ? static_cast<const TLarkspanWidgetViews&>(*FViews).List() : nullptr;
+}
+
+void TLarkspan::SetTreeView(QTreeWidget* value)
+{
+    if (value == TreeView())
+        return;
+    WidgetViews().SetTree(value, !FDesigning);
+}
+
+void TLarkspan::SetListView(QTreeWidget* value)
+{
+    if (value == ListView())
+        return;
+    WidgetViews().SetList(value, !FDesigning);
+    if (value && FAutoSetupListView)
+        SetupListView();
+}
+
+bool TLarkspan::MarkTableNode(QTreeWidgetItem* node)
+{
+    if (!node)
+        return false;
+    LinkTableTree(FTables);
+    TLKTable* table = FindTableByNode(FTables, TreeNodes::AbsoluteIndex(node));
+    return table ? MarkTable(table) : false;
+}
+
 TLKField* TLarkspan::FieldOfItem(const QTreeWidgetItem* item)
 {
     if (!item)
@@ -79,7 +194,7 @@ TLKField* TLarkspan::FieldOfItem(const QTreeWidgetItem* item)
 
 void TLarkspan::SetupListView()
 {
-    QTreeWidget* list = FListView;
+    QTreeWidget* list = ListView();
     if (!list)
         return;
     // Check boxes live on the items (see FillFieldList); the report style is
@@ -100,7 +215,7 @@ void TLarkspan::SetupListView()
 
 void TLarkspan::FillFieldList(TLKTable* table)
 {
-    QTreeWidget* list = FListView;
+    QTreeWidget* list = ListView();
     if (!list)
         return;
     UpdatesGuard updates(list);
@@ -129,17 +244,6 @@ void TLarkspan::FillFieldList(TLKTable* table)
     }
 }
 
-int TLarkspan::LoadAllFields()
-{
-    int sum = 0;
-    for (const auto& table : FTables) {
-        if (table->Fields.Count() == 0)
-            LoadTableFields(table.get());
-        sum += table->Fields.Count();
-    }
-    return sum;
-}
-
 void TLarkspan::TreeViewChange(QTreeWidgetItem* node)
 {
     if (!node)
@@ -154,7 +258,8 @@ void TLarkspan::TreeViewChange(QTreeWidgetItem* node)
 
 void TLarkspan::ListViewChange(QTreeWidgetItem* item)
 {
-    if (!FTreeView || !FTreeView->currentItem() || FFillingList)
+    QTreeWidget* tree = TreeView();
+    if (!tree || !tree->currentItem() || FFillingList)
         return;
     if (TLKField* field = FieldOfItem(item))
         field->Selected = item->checkState(0) == Qt::Checked;
@@ -162,16 +267,17 @@ void TLarkspan::ListViewChange(QTreeWidgetItem* item)
 
 void TLarkspan::ListViewDblClick()
 {
-    if (!FTreeView || !FListView)
+    QTreeWidget* tree = TreeView();
+    if (!tree || !ListView())
         return;
-    QTreeWidgetItem* node = FTreeView->currentItem();
+    QTreeWidgetItem* node = tree->currentItem();
     if (!node)
         return;
     TLKTable* table = FindTableByNode(FTables, TreeNodes::AbsoluteIndex(node));
     if (!table)
         return;
 
-    QTreeWidget* list = FListView;
+    QTreeWidget* list = ListView();
     QTreeWidgetItem* item = list->currentItem();
     if (!item || !item->isSelected()) {
         const QList<QTreeWidgetItem*> selected = list->selectedItems();
@@ -195,7 +301,7 @@ void TLarkspan::ListViewDblClick()
 
     // The handler may have refilled the list; the item is then gone and
     // the new list already shows the field as it stands.
-    if (list != FListView || list->indexOfTopLevelItem(item) < 0 || FieldOfItem(item) != field)
+    if (list != ListView() || list->indexOfTopLevelItem(item) < 0 || FieldOfItem(item) != field)
         return;
 
     if (clearValues) {

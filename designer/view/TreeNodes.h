@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include "designer/ViewTree.h"
+
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -13,6 +15,10 @@ int NodeCount(QTreeWidget* tree);
 QTreeWidgetItem* FirstNode(QTreeWidget* tree);
 // Appends a node as the last child of parent (a top-level node when parent is null).
 QTreeWidgetItem* AddChildLast(QTreeWidget* tree, QTreeWidgetItem* parent, const QString& text);
+// Replaces the tree's nodes with those of nodes.
+void Show(QTreeWidget* tree, const TViewTree& nodes);
+// The tree's nodes as data.
+TViewTree Nodes(QTreeWidget* tree);
 }
 
 // Suspends repainting of a tree while it is alive; restores it on every path.

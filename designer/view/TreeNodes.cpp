@@ -1,7 +1,8 @@
-#include "designer/TreeNodes.h"
+#include "designer/view/TreeNodes.h"
 
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
+#include <vector>
 
 namespace {
 // Number of nodes in the subtree of item, item included.
@@ -89,6 +90,44 @@ QTreeWidgetItem* AddChildLast(QTreeWidget* tree, QTreeWidgetItem* parent, const 
         return nullptr;
     }
     return item;
+}
+
+void Show(QTreeWidget* tree, const TViewTree& nodes)
+{
+    if (!tree)
+        return;
+    tree->clear();
+    // The items are linked while they belong to no tree yet, which costs
+    // nothing per item, and then handed over at once.
+    std::vector<QTreeWidgetItem*> items(size_t(nodes.Count()), nullptr);
+    QList<QTreeWidgetItem*> topLevel;
+    for (int i = 0; i < nodes.Count(); ++i) {
+        auto* item = new QTreeWidgetItem(QStringList{nodes[i].Text});
+        items[size_t(i)] = item;
+        if (nodes[i].Parent >= 0)
+            items[size_t(nodes[i].Parent)]->addChild(item);
+        else
+            topLevel.append(item);
+    }
+    tree->addTopLevelItems(topLevel);
+}
+
+namespace {
+void AddNodes(const QTreeWidgetItem* item, int parent, TViewTree& nodes)
+{
+    const int own = nodes.AddLast(parent, item->text(0));
+    for (int i = 0; i < item->childCount(); ++i)
+        AddNodes(item->child(i), own, nodes);
+}
+}
+
+TViewTree Nodes(QTreeWidget* tree)
+{
+    TViewTree nodes;
+    if (tree)
+        for (int i = 0; i < tree->topLevelItemCount(); ++i)
+            AddNodes(tree->topLevelItem(i), -1, nodes);
+    return nodes;
 }
 }
 
