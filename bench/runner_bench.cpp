@@ -109,7 +109,7 @@ QString SaveDesign(const QString& path, const QString& dir)
     designer.SetTableName("BENCH");
     designer.SetDetailTableName(QString());
     designer.SetPermanentCacheDir(dir);
-    designer.GenerateView();
+    designer.GenerateModel();
     TLKTable* table = designer.Tables().Count() > 0 ? designer.Tables()[0] : nullptr;
     if (!table)
         throw std::runtime_error("no view of BENCH");

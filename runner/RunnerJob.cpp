@@ -184,7 +184,7 @@ void Run(const RunnerOptions& options, QIODevice& out)
         designer.SetUsePermanentCache(true);
         designer.SetPermanentCacheDir(options.CacheDir);
     }
-    designer.GenerateView();
+    designer.GenerateModel();
     CheckViewTables(designer);
 
     const QList<QPair<int, QString>> entries = SavedDesigns(designer);
