@@ -3,18 +3,36 @@
 
 #include "core/CodePage.h"
 #include "core/UserLocale.h"
+#include "dbaccess/TypeCodes.h"
 
 #include <QtEndian>
 #include <algorithm>
 
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
-bool IsIntegerType(qint32 code) { return code == 7 || code == 8 || code == 16; }
-bool IsFloatType(qint32 code) { return code == 10 || code == 11 || code == 27; }
-bool IsDateTimeType(qint32 code) { return code == 12 || code == 13 || code == 35; }
-bool IsStringType(qint32 code) { return code == 14 || code == 37 || code == 40; }
+bool IsOneOf(qint32 code, std::initializer_list<short> codes)
+{
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+bool IsIntegerType(qint32 code)
+{
+    return IsOneOf(code, {FieldTypeCode::Smallint, FieldTypeCode::Integer, FieldTypeCode::Bigint});
+}
+bool IsFloatType(qint32 code)
+{
+    return IsOneOf(code, {FieldTypeCode::Float, FieldTypeCode::DFloat, FieldTypeCode::Double});
+}
+bool IsDateTimeType(qint32 code)
+{
+    return IsOneOf(code, {FieldTypeCode::Date, FieldTypeCode::Time, FieldTypeCode::Timestamp});
+}
+bool IsStringType(qint32 code)
+{
+    return IsOneOf(code, {FieldTypeCode::Char, FieldTypeCode::Varchar, FieldTypeCode::Cstring});
+}
 
 constexpr int MaxStringValue = 255;
 
@@ -153,25 +171,25 @@ QString TLKField::GetValueText(int which) const
     const quint8* data = block.Data;
     const UserLocale& locale = UserLocale::Current();
     switch (FieldType) {
-    case 7:
+    case FieldTypeCode::Smallint:
         return QString::number(qFromLittleEndian<qint16>(data));
-    case 8:
+    case FieldTypeCode::Integer:
         return QString::number(qFromLittleEndian<qint32>(data));
-    case 16:
+    case FieldTypeCode::Bigint:
         return QString::number(qFromLittleEndian<qint64>(data));
-    case 10:
-    case 11:
-    case 27:
+    case FieldTypeCode::Float:
+    case FieldTypeCode::DFloat:
+    case FieldTypeCode::Double:
         return locale.FloatToStr(ReadDouble(data));
-    case 12:
+    case FieldTypeCode::Date:
         return locale.DateToStr(ReadDouble(data));
-    case 13:
+    case FieldTypeCode::Time:
         return locale.TimeToStr(ReadDouble(data));
-    case 35:
+    case FieldTypeCode::Timestamp:
         return locale.DateTimeToStr(ReadDouble(data));
-    case 14:
-    case 37:
-    case 40:
+    case FieldTypeCode::Char:
+    case FieldTypeCode::Varchar:
+    case FieldTypeCode::Cstring:
         return CodePage::FromAnsi(reinterpret_cast<const char*>(data + 1), data[0]);
     default:
         return {};
@@ -192,43 +210,43 @@ void TLKField::SetValueText(const QString& text, int which)
 
     std::optional<double> number;
     switch (FieldType) {
-    case 7:
+    case FieldTypeCode::Smallint:
         if (const auto v = locale.StrToInt64(text)) {
             // A SHORT keeps the low 16 bits of whatever integer it is given.
             qToLittleEndian<quint16>(quint16(quint64(*v) & 0xFFFF), data);
             return;
         }
         break;
-    case 8:
+    case FieldTypeCode::Integer:
         if (const auto v = locale.StrToInt(text)) {
             qToLittleEndian<qint32>(*v, data);
             return;
         }
         break;
-    case 16:
+    case FieldTypeCode::Bigint:
         if (const auto v = locale.StrToInt64(text)) {
             qToLittleEndian<qint64>(*v, data);
             return;
         }
         break;
-    case 12:
+    case FieldTypeCode::Date:
         number = locale.StrToDate(text);
         break;
-    case 13:
+    case FieldTypeCode::Time:
         number = locale.StrToTime(text);
         break;
-    case 35:
+    case FieldTypeCode::Timestamp:
         number = locale.StrToDateTime(text);
         break;
-    case 14:
-    case 37:
-    case 40: {
+    case FieldTypeCode::Char:
+    case FieldTypeCode::Varchar:
+    case FieldTypeCode::Cstring: {
         const QByteArray bytes = CodePage::ToAnsi(text).left(MaxStringValue);
         data[0] = quint8(bytes.size());
         std::memcpy(data + 1, bytes.constData(), size_t(bytes.size()));
         return;
     }
-    default: // 10, 11, 27
+    default: // Float, DFloat, Double
         number = locale.StrToFloat(text);
         break;
     }
@@ -344,19 +362,19 @@ std::unique_ptr<TLKTable> TLKTable::FromCacheRecord(const TTableCacheRecord& rec
 TFieldType IBTypeToFieldType(qint16 code)
 {
     switch (code) {
-    case 7: return ftSmallint;
-    case 8: return ftInteger;
-    case 10:
-    case 11:
-    case 27: return ftFloat;
-    case 12: return ftDate;
-    case 13: return ftTime;
-    case 35: return ftDateTime;
-    case 16: return ftLargeint;
-    case 14:
-    case 37:
-    case 40: return ftString;
-    case 261: return ftBlob;
+    case FieldTypeCode::Smallint: return ftSmallint;
+    case FieldTypeCode::Integer: return ftInteger;
+    case FieldTypeCode::Float:
+    case FieldTypeCode::DFloat:
+    case FieldTypeCode::Double: return ftFloat;
+    case FieldTypeCode::Date: return ftDate;
+    case FieldTypeCode::Time: return ftTime;
+    case FieldTypeCode::Timestamp: return ftDateTime;
+    case FieldTypeCode::Bigint: return ftLargeint;
+    case FieldTypeCode::Char:
+    case FieldTypeCode::Varchar:
+    case FieldTypeCode::Cstring: return ftString;
+    case FieldTypeCode::Blob: return ftBlob;
     default: return ftUnknown;
     }
 }
