@@ -39,28 +39,11 @@
 
 namespace {
 
-QTreeWidgetItem* FindItem(QTreeWidget* tree, const QString& text)
-{
-    const auto found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive, 0);
-    return found.isEmpty() ? nullptr : found.first();
-}
-
 // Rows of sql through a session of its own: each row's cells joined by tabs.
 QStringList ReadRows(const QString& path, const QString& sql, int dialect = 1)
 {
-    TIBDatabase db;
-    TIBTransaction tr;
-    TestServer::configure(db, path);
-    db.SetLoginPrompt(false);
-    db.SetSQLDialect(dialect);
-    db.SetDefaultTransaction(&tr);
-    tr.SetDefaultDatabase(&db);
-    db.SetConnected(true);
-    TIBQuery q;
-    q.SetDatabase(&db);
-    q.SetTransaction(&tr);
-    q.SetSQL(sql);
-    q.Open();
+    OwnSession own(path, dialect);
+    TIBQuery& q = own.Open(sql);
     QStringList rows;
     for (q.First(); !q.Eof(); q.Next()) {
         QStringList cells;
@@ -68,7 +51,6 @@ QStringList ReadRows(const QString& path, const QString& sql, int dialect = 1)
             cells << q.Fields(c).TextValue();
         rows << cells.join('\t');
     }
-    q.Close();
     return rows;
 }
 
@@ -84,17 +66,11 @@ QStringList GridRows(QAbstractItemModel* model, int count)
     return rows;
 }
 
-class DemoFeaturesTest : public ::testing::Test {
+class DemoFeaturesTest : public MainWindowFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(cacheDir.isValid());
-        previousDir = QDir::currentPath();
-        QStandardPaths::setTestModeEnabled(true);
-        QDir::setCurrent(QStringLiteral(LARKSPAN_SOURCE_DIR "/app"));
-        form = std::make_unique<TMainForm>();
-        form->Larkspan1->SetPermanentCacheDir(cacheDir.path());
-        form->show();
+        MainWindowFixture::SetUp();
         AppMessages::SetQuestionHook([this](const QString& text) {
             questions << text;
             return answer;
@@ -103,31 +79,9 @@ protected:
     void TearDown() override
     {
         AppMessages::SetQuestionHook({});
-        form.reset();
-        QDir::setCurrent(previousDir);
+        MainWindowFixture::TearDown();
     }
 
-    void Connect(const QString& path = TestServer::employeeDialect1())
-    {
-        form->ServerAddr->setText(TestServer::serverAddress());
-        form->Path->setText(path);
-        form->BtnConnect->click();
-        ASSERT_TRUE(messages.errors.isEmpty()) << messages.errors.join('\n').toStdString();
-        ASSERT_TRUE(form->IBDatabase1->Connected());
-    }
-    void SelectTable(const QString& text)
-    {
-        QTreeWidgetItem* node = FindItem(form->TreeView1, text);
-        ASSERT_NE(node, nullptr) << text.toStdString();
-        form->TreeView1->setCurrentItem(node);
-    }
-    QTreeWidgetItem* Field(const QString& text) { return FindItem(form->ListView1, text); }
-    void Tick(const QString& text)
-    {
-        QTreeWidgetItem* item = Field(text);
-        ASSERT_NE(item, nullptr) << text.toStdString();
-        item->setCheckState(0, Qt::Checked);
-    }
     void StartsWith(const QString& field, const QString& value)
     {
         WhenModal<TFFieldValue>([value](TFFieldValue* dialog) {
@@ -154,12 +108,8 @@ protected:
         return names;
     }
 
-    MessageRecorder messages;
     QStringList questions;
     AppMessages::Answer answer = AppMessages::Answer::Yes;
-    QTemporaryDir cacheDir;
-    QString previousDir;
-    std::unique_ptr<TMainForm> form;
 };
 
 TEST_F(DemoFeaturesTest, LiveStatementFollowsTicksAndConditions)

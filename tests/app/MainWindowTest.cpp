@@ -34,82 +34,21 @@
 
 namespace {
 
-QTreeWidgetItem* FindItem(QTreeWidget* tree, const QString& text)
-{
-    const auto found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive, 0);
-    return found.isEmpty() ? nullptr : found.first();
-}
-
 // Counts rows through a session of its own, to check what the grid shows.
 int CountRows(const QString& sql)
 {
-    TIBDatabase db;
-    TIBTransaction tr;
-    TestServer::configure(db, TestServer::employeeDialect1());
-    db.SetLoginPrompt(false);
-    db.SetSQLDialect(1);
-    db.SetDefaultTransaction(&tr);
-    tr.SetDefaultDatabase(&db);
-    db.SetConnected(true);
-    TIBQuery q;
-    q.SetDatabase(&db);
-    q.SetTransaction(&tr);
-    q.SetSQL(sql);
-    q.Open();
-    const int n = q.Fields(0).IntegerValue();
-    q.Close();
-    return n;
+    OwnSession own(TestServer::employeeDialect1());
+    return own.Open(sql).Fields(0).IntegerValue();
 }
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public MainWindowFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(cacheDir.isValid());
-        previousDir = QDir::currentPath();
-        QStandardPaths::setTestModeEnabled(true);   // keep the user's data folder out of it
-        // employee.ini is found in the folder the program starts from.
-        QDir::setCurrent(QStringLiteral(LARKSPAN_SOURCE_DIR "/app"));
-        form = std::make_unique<TMainForm>();
-        form->Larkspan1->SetPermanentCacheDir(cacheDir.path());
-        form->show();
-    }
-    void TearDown() override
-    {
-        form.reset();
-        QDir::setCurrent(previousDir);
-    }
-
-    void Connect()
-    {
-        form->ServerAddr->setText(TestServer::serverAddress());
-        form->Path->setText(TestServer::employeeDialect1());
-        form->BtnConnect->click();
-        ASSERT_TRUE(messages.errors.isEmpty()) << messages.errors.join('\n').toStdString();
-        ASSERT_TRUE(form->IBDatabase1->Connected());
-    }
-
-    // Selects a table node in the tree by its shown name.
-    void SelectTable(const QString& text)
-    {
-        QTreeWidgetItem* node = FindItem(form->TreeView1, text);
-        ASSERT_NE(node, nullptr) << text.toStdString();
-        form->TreeView1->setCurrentItem(node);
-    }
-
-    QTreeWidgetItem* Field(const QString& text) { return FindItem(form->ListView1, text); }
-
     // Double-clicks a field, which makes the designer ask for its condition.
     void EditCondition(QTreeWidgetItem* item)
     {
         form->ListView1->setCurrentItem(item);
         emit form->ListView1->itemDoubleClicked(item, 0);
     }
-
-    MessageRecorder messages;
-    QTemporaryDir cacheDir;
-    QString previousDir;
-    std::unique_ptr<TMainForm> form;
 };
 
 TEST_F(MainWindowTest, StartsDisconnected)

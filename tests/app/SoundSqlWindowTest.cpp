@@ -31,68 +31,26 @@ namespace {
 // through a session of the test's own.
 QStringList ReferenceRows(const QString& sql)
 {
-    TIBDatabase db;
-    TIBTransaction tr;
-    TestServer::configure(db, TestServer::employeeDialect1());
-    db.SetDefaultTransaction(&tr);
-    tr.SetDefaultDatabase(&db);
-    db.SetConnected(true);
-    TIBQuery q;
-    q.SetDatabase(&db);
-    q.SetTransaction(&tr);
-    q.SetSQL(sql);
-    const QStringList rows = SortedRows(q);
-    tr.Commit();
+    OwnSession own(TestServer::employeeDialect1());
+    own.query.SetSQL(sql);
+    const QStringList rows = SortedRows(own.query);
+    own.tr.Commit();
     return rows;
 }
 
-class SoundSqlWindowTest : public ::testing::Test {
+class SoundSqlWindowTest : public MainWindowFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(cacheDir.isValid());
-        previousDir = QDir::currentPath();
-        QStandardPaths::setTestModeEnabled(true);
-        QDir::setCurrent(QStringLiteral(LARKSPAN_SOURCE_DIR "/app"));   // employee.ini
-        form = std::make_unique<TMainForm>();
-        form->Larkspan1->SetPermanentCacheDir(cacheDir.path());
-        form->show();
-        form->ServerAddr->setText(TestServer::serverAddress());
-        form->Path->setText(TestServer::employeeDialect1());
-        form->BtnConnect->click();
-        ASSERT_TRUE(messages.errors.isEmpty()) << messages.errors.join('\n').toStdString();
-        ASSERT_TRUE(form->IBDatabase1->Connected());
-    }
-    void TearDown() override
-    {
-        form.reset();
-        QDir::setCurrent(previousDir);
-    }
-
-    QTreeWidgetItem* Find(QTreeWidget* tree, const QString& text)
-    {
-        const auto found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive, 0);
-        return found.isEmpty() ? nullptr : found.first();
-    }
-
-    void SelectTable(const QString& text)
-    {
-        QTreeWidgetItem* node = Find(form->TreeView1, text);
-        ASSERT_NE(node, nullptr) << text.toStdString();
-        form->TreeView1->setCurrentItem(node);
-    }
-
-    void Tick(const QString& field)
-    {
-        QTreeWidgetItem* item = Find(form->ListView1, field);
-        ASSERT_NE(item, nullptr) << field.toStdString();
-        item->setCheckState(0, Qt::Checked);
+        MainWindowFixture::SetUp();
+        if (!HasFatalFailure())
+            Connect();
     }
 
     // Double-clicks the field; answer fills in the value dialog, then OK.
     void Condition(const QString& field, std::function<void(TFFieldValue*)> answer)
     {
-        QTreeWidgetItem* item = Find(form->ListView1, field);
+        QTreeWidgetItem* item = Field(field);
         ASSERT_NE(item, nullptr) << field.toStdString();
         bool shown = false;
         WhenModal<TFFieldValue>([answer](TFFieldValue* dialog) {
@@ -132,10 +90,6 @@ protected:
 
     std::string Statement() const { return QString(form->Larkspan1->SQLText()).replace('\r', '\n').toStdString(); }
 
-    MessageRecorder messages;
-    QTemporaryDir cacheDir;
-    QString previousDir;
-    std::unique_ptr<TMainForm> form;
 };
 
 // Salary below 30000 or above 200000, with the department's name: the OR
