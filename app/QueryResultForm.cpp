@@ -252,12 +252,12 @@ bool TFQueryResult::FetchToEnd()
 
 bool TFQueryResult::ExportToCsv(const QString& fileName)
 {
-    const bool done = ResultJobs::ExportCsv(this, DataSource1, fileName);
-    DataSource1->TakeFetchedRows();
-    UpdateStatus();
-    if (!done)
+    const qint64 rows = ResultJobs::ExportCsv(this, FQuery, fileName);
+    if (rows < 0)
         LStatus->setText(tr("Export cancelled"));
-    return done;
+    else
+        LStatus->setText(rows == 1 ? tr("1 row exported") : tr("%1 rows exported").arg(QLocale().toString(rows)));
+    return rows >= 0;
 }
 
 QString TFQueryResult::SelectedRowsText() const

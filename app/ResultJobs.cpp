@@ -4,12 +4,13 @@
 #include <QElapsedTimer>
 #include <QMutexLocker>
 #include <QSaveFile>
-#include <QTimer>
 #include <QPointer>
+#include <QTimer>
+#include <algorithm>
 
 #include "app/BackgroundWork.h"
 #include "app/ResultTableModel.h"
-#include "app/RowText.h"
+#include "dbaccess/CsvStream.h"
 #include "core/Errors.h"
 #include "dbaccess/IBDatabase.h"
 #include "dbaccess/IBQuery.h"
@@ -45,23 +46,19 @@ public:
         FTimer.setSingleShot(true);
         QObject::connect(&FTimer, &QTimer::timeout, [this] { FCancel(); });
     }
-    std::function<void()> Trigger()
+    // Options for work that stops between steps, with this Cancel.
+    WorkOptions Options(const QString& label)
     {
-        return [this] { FTimer.start(ServerCancelDelayMs); };
+        WorkOptions options;
+        options.Label = label;
+        options.Cancel = [this] { FTimer.start(ServerCancelDelayMs); };
+        return options;
     }
 
 private:
     std::function<void()> FCancel;
     QTimer FTimer;   // stops with this object, after the work has ended
 };
-
-QStringList ColumnNames(TIBQuery* query)
-{
-    QStringList names;
-    for (int c = 0; c < query->FieldCount(); ++c)
-        names << query->Fields(c).FieldName();
-    return names;
-}
 }
 
 namespace ResultJobs {
@@ -94,9 +91,7 @@ bool FetchToEnd(QWidget* parent, ResultTableModel* model)
     if (!query || !query->Active())
         return true;
     DelayedServerCancel serverCancel(query);
-    WorkOptions options;
-    options.Label = tr("Fetching all rows…");
-    options.Cancel = serverCancel.Trigger();
+    WorkOptions options = serverCancel.Options(tr("Fetching all rows…"));
     options.Tick = [model] { model->TakeFetchedRows(); };
     model->SetWorkerFetching(true);
     struct EndFetching {
@@ -114,68 +109,43 @@ bool FetchToEnd(QWidget* parent, ResultTableModel* model)
     });
 }
 
-bool ExportCsv(QWidget* parent, ResultTableModel* model, const QString& fileName)
+qint64 ExportCsv(QWidget* parent, TIBQuery* query, const QString& fileName)
 {
-    TIBQuery* query = model->Query();
     if (!query || !query->Active())
         throw ELarkspanError(tr("There is no result to export."));
-    DelayedServerCancel serverCancel(query);
-    WorkOptions options;
-    options.Label = tr("Exporting to %1…").arg(fileName);
-    options.Cancel = serverCancel.Trigger();
-    options.Tick = [model] { model->TakeFetchedRows(); };
-    model->SetWorkerFetching(true);
-    struct EndFetching {
-        ResultTableModel* model;
-        ~EndFetching() { model->SetWorkerFetching(false); }
-    } ending{model};
-    return RunInBackground(parent, options, [&](WorkProgress& progress) {
+    // The grid's query is not touched: the worker reads a query of its own,
+    // so the grid can go on painting from its rows meanwhile.
+    TIBQuery rows;
+    rows.SetDatabase(query->Database());
+    rows.SetTransaction(query->Transaction());
+    rows.SetSQLDialect(query->SQLDialect());
+    rows.SetSQL(query->SQL());
+    for (int i = 0; i < std::min(rows.Params().Count(), query->Params().Count()); ++i)
+        rows.Params()[i].AssignFrom(query->Params()[i]);
+    rows.SetBufferChunks(StepRows);
+    rows.SetForwardOnly(true);
+
+    DelayedServerCancel serverCancel(&rows);
+    const WorkOptions options = serverCancel.Options(tr("Exporting to %1…").arg(fileName));
+    qint64 written = 0;
+    const bool done = RunInBackground(parent, options, [&](WorkProgress& progress) {
         QSaveFile file(fileName);
         if (!file.open(QIODevice::WriteOnly))
             throw EStreamError(tr("Cannot create file \"%1\": %2").arg(fileName, file.errorString()));
-        auto write = [&](const QString& text) {
-            const QByteArray bytes = text.toUtf8();
-            if (file.write(bytes) != bytes.size())
-                throw EStreamError(tr("Cannot write file \"%1\": %2").arg(fileName, file.errorString()));
-        };
-        QString header;
-        {
-            QMutexLocker lock(&model->QueryLock());
-            header = RowText::CsvLine(ColumnNames(query));
-        }
-        write(header);
-        int row = 0;
-        bool atEnd = false;
-        QStringList cells;
-        while (!atEnd) {
-            if (progress.CancelRequested) {
-                file.cancelWriting();
-                return;
-            }
-            QString chunk;
-            {
-                QMutexLocker lock(&model->QueryLock());
-                if (row >= query->FetchedRowCount() && !query->AllFetched())
-                    query->FetchRows(StepRows);
-                const int fetched = query->FetchedRowCount();
-                const int until = std::min(fetched, row + StepRows);
-                for (; row < until; ++row) {
-                    cells.clear();
-                    for (int c = 0; c < query->FieldCount(); ++c)
-                        cells << query->CellText(row, c);
-                    chunk += RowText::CsvLine(cells);
-                }
-                atEnd = row >= fetched && query->AllFetched();
-            }
-            write(chunk);
-            progress.Done = row;
-        }
-        if (progress.CancelRequested) {
-            file.cancelWriting();
+        rows.Open();
+        CsvStream::Options stream;
+        stream.Progress = [&progress](qint64 n) { progress.Done = n; };
+        stream.Cancel = &progress.CancelRequested;
+        stream.TargetName = fileName;
+        const CsvStream::Result result = CsvStream::Write(rows, file, stream);
+        rows.Close();
+        // Not committed, the save file removes what it wrote.
+        if (result.Cancelled)
             return;
-        }
         if (!file.commit())
             throw EStreamError(tr("Cannot write file \"%1\": %2").arg(fileName, file.errorString()));
+        written = result.Rows;
     });
+    return done ? written : -1;
 }
 }

@@ -18,10 +18,12 @@ qint64 Open(QWidget* parent, TIBQuery* query);
 // as they come. Returns false when cancelled (the rows fetched so far stay).
 bool FetchToEnd(QWidget* parent, ResultTableModel* model);
 
-// Writes the whole result of the model's query to fileName as CSV (RFC
-// 4180, a header row of the column names, UTF-8): the rows fetched so far,
-// then the rest, fetched forward as they are written (the grid shows them
-// too). The file appears only once complete; cancelled or failed, nothing
-// is left of it. Returns false when cancelled; a write error is thrown.
-bool ExportCsv(QWidget* parent, ResultTableModel* model, const QString& fileName);
+// Writes the whole result of the open query to fileName as CSV (RFC 4180,
+// a header row of the column names, UTF-8). The statement runs again with
+// the same parameter values in the same transaction, on a forward-only
+// query of the export's own that holds one chunk of rows at a time; query
+// and its rows are left as they were. The file appears only once complete;
+// cancelled or failed, nothing is left of it. Returns the rows written, or
+// -1 when cancelled; a server or write error is thrown.
+qint64 ExportCsv(QWidget* parent, TIBQuery* query, const QString& fileName);
 }

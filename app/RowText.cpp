@@ -1,5 +1,7 @@
 #include "app/RowText.h"
 
+#include "dbaccess/CsvStream.h"
+
 namespace {
 QString Quoted(const QString& field, QChar separator)
 {
@@ -27,7 +29,8 @@ QString Line(const QStringList& fields, QChar separator, QLatin1String end)
 namespace RowText {
 QString CsvLine(const QStringList& fields)
 {
-    return Line(fields, QLatin1Char(','), QLatin1String("\r\n"));
+    // One CSV writer for the whole program: the export streams with it.
+    return CsvStream::Line(fields);
 }
 
 QString TabLine(const QStringList& fields)
