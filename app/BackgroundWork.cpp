@@ -8,11 +8,16 @@
 #include <exception>
 #include <memory>
 #include <thread>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include "app/ProgressForm.h"
 #include "core/ExceptionHandler.h"
 
 namespace {
+const int WorkerNiceness = 10;
+
 // Holds back user input and window closes for every window but the
 // progress window while work runs, so that no second command starts on
 // the same session; painting and timers go on.
@@ -64,6 +69,10 @@ bool RunInBackground(QWidget* parent, const WorkOptions& options, const std::fun
 
     InputHold hold(nullptr);
     std::thread worker([&] {
+        // The worker yields the processor to the user-interface thread, which
+        // needs little of it but must get it at once to stay responsive when
+        // the machine is busy. Raising one's own nice value needs no rights.
+        ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), WorkerNiceness);
         try {
             work(progress);
         } catch (...) {
