@@ -6,8 +6,10 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <cstring>
+#include <memory>
 
 #include "core/Errors.h"
+#include "designer/FileLock.h"
 #include "designer/Larkspan.h"
 
 namespace {
@@ -41,11 +43,19 @@ Layout ReadLayout(QFile& file)
     return layout;
 }
 
-// Opens the query file and finds live entry index; returns its position.
+// Opens the query file for writing and locks it as a save does, so that no
+// other program reads or writes it meanwhile. A missing file is not created.
+std::unique_ptr<TFileLock> OpenLocked(QFile& file)
+{
+    return TFileLock::OpenLocked(file, TFileLock::Exclusive, [](QFile& f) {
+        if (!f.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+            throw EStreamError(tr("Cannot open file \"%1\": %2").arg(f.fileName(), f.errorString()));
+    });
+}
+
+// Finds live entry index of the open, locked query file; returns its position.
 qint64 FindLiveEntry(QFile& file, int index, Layout& layout)
 {
-    if (!file.open(QIODevice::ReadWrite))
-        throw EStreamError(tr("Cannot open file \"%1\": %2").arg(file.fileName(), file.errorString()));
     layout = ReadLayout(file);
     const qint64 position = HeaderSize + qint64(index) * layout.entrySize;
     char flag = 1;
@@ -66,6 +76,7 @@ namespace QueryEntries {
 void Delete(TLarkspan& designer, int index)
 {
     QFile file(designer.QueryFileName());
+    const auto lock = OpenLocked(file);
     Layout layout;
     const qint64 position = FindLiveEntry(file, index, layout);
     WriteAt(file, position, QByteArray(1, '\1'));
@@ -96,6 +107,7 @@ void Replace(TLarkspan& designer, int index, const QString& name)
     }
 
     QFile file(designer.QueryFileName());
+    const auto lock = OpenLocked(file);
     Layout layout;
     const qint64 position = FindLiveEntry(file, index, layout);
     if (layout.recordCount != recordCount)

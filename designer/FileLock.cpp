@@ -48,3 +48,15 @@ bool TFileLock::StillNamed() const
         return false;
     return held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
+
+std::unique_ptr<TFileLock> TFileLock::OpenLocked(QFile& file, Mode mode, const std::function<void(QFile&)>& open)
+{
+    for (int attempt = 0;; ++attempt) {
+        open(file);
+        auto lock = std::make_unique<TFileLock>(file, mode);
+        if (attempt >= 3 || lock->StillNamed())
+            return lock;
+        lock.reset();
+        file.close();
+    }
+}

@@ -1,5 +1,7 @@
 #pragma once
 #include <QString>
+#include <functional>
+#include <memory>
 
 class QFile;
 
@@ -23,6 +25,11 @@ public:
     // Whether the locked file is still the one its name leads to: another
     // program may have removed or replaced it while this one waited.
     bool StillNamed() const;
+
+    // Opens file with open and locks it. A file that another program removed
+    // or replaced while this one waited is opened again (a few times at
+    // most), so that the lock is on the file the name leads to.
+    static std::unique_ptr<TFileLock> OpenLocked(QFile& file, Mode mode, const std::function<void(QFile&)>& open);
 
 private:
     QFile& FFile;

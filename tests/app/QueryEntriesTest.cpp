@@ -1,0 +1,164 @@
+// Replacing and deleting saved designs beside another program that holds
+// the query file (the system's flock command, a program of its own): they
+// wait as a save does, then say the file is busy and leave it as it was.
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+#include <cerrno>
+#include <csignal>
+#include <memory>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "AppTestSupport.h"
+#include "app/QueryEntries.h"
+#include "common/FileBytes.h"
+#include "core/Errors.h"
+
+namespace {
+
+// Whether another open file description holds a lock on path.
+bool LockedElsewhere(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    const bool busy = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return busy;
+}
+
+// Another program holding a lock on path until it is killed.
+class LockHolder {
+public:
+    LockHolder(const QString& path, bool shared)
+    {
+        FProcess.start("flock", {"--no-fork", shared ? "--shared" : "--exclusive", path, "sleep", "60"});
+        QElapsedTimer waited;
+        waited.start();
+        while (!LockedElsewhere(path) && waited.elapsed() < 10000)
+            QThread::msleep(10);
+        EXPECT_TRUE(LockedElsewhere(path));
+    }
+    ~LockHolder()
+    {
+        FProcess.kill();
+        FProcess.waitForFinished(5000);
+    }
+    // Ends the program in a while, from a thread of its own; meanwhile this
+    // thread waits for the lock.
+    void ReleaseAfter(int ms)
+    {
+        const pid_t pid = pid_t(FProcess.processId());
+        FReleaser.reset(QThread::create([pid, ms] {
+            QThread::msleep(ms);
+            ::kill(pid, SIGKILL);
+        }));
+        FReleaser->start();
+    }
+
+private:
+    QProcess FProcess;
+    struct Joined {
+        void operator()(QThread* thread) const
+        {
+            thread->wait();
+            delete thread;
+        }
+    };
+    std::unique_ptr<QThread, Joined> FReleaser;
+};
+
+class QueryEntriesTest : public MainWindowFixture {
+protected:
+    void SetUp() override
+    {
+        MainWindowFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        Connect();
+        if (HasFatalFailure())
+            return;
+        SelectTable("Employees");
+        Tick("Last name");
+        form->Larkspan1->SaveQuery("first");
+        form->Larkspan1->SaveQuery("second");
+        path = form->Larkspan1->QueryFileName();
+    }
+
+    QStringList Listed()
+    {
+        QStringList names;
+        form->Larkspan1->EnumQueries([&](int, const QString& name) { names << name; });
+        return names;
+    }
+
+    // action must wait for the lock, then fail with the busy message.
+    void ExpectBusy(const std::function<void()>& action, const char* what)
+    {
+        const QString busy = "The file \"" + path + "\" is busy: another program is using it. Try again in a moment.";
+        QElapsedTimer waited;
+        waited.start();
+        try {
+            action();
+            ADD_FAILURE() << what << " went through";
+        } catch (const EStreamError& e) {
+            EXPECT_EQ(e.Message(), busy) << what;
+        }
+        EXPECT_GE(waited.elapsed(), 1500) << what;
+        EXPECT_LT(waited.elapsed(), 6000) << what;
+    }
+
+    QString path;
+};
+
+TEST_F(QueryEntriesTest, ReplaceAndDeleteWaitForAnotherProgramsLock)
+{
+    const QByteArray before = ReadAll(path);
+    TLarkspan& designer = *form->Larkspan1;
+    for (bool shared : {false, true}) {
+        // Neither a writer nor a reader of the file lets them in.
+        LockHolder holder(path, shared);
+        ExpectBusy([&] { QueryEntries::Replace(designer, 0, "replaced"); }, "replacing");
+        ExpectBusy([&] { QueryEntries::Delete(designer, 1); }, "deleting");
+    }
+    EXPECT_EQ(ReadAll(path), before);
+
+    // A lock given up while they wait: they go on.
+    {
+        LockHolder holder(path, false);
+        holder.ReleaseAfter(500);
+        QueryEntries::Replace(designer, 0, "replaced");
+    }
+    {
+        LockHolder holder(path, true);
+        holder.ReleaseAfter(500);
+        QueryEntries::Delete(designer, 1);
+    }
+    EXPECT_EQ(Listed(), QStringList{"replaced"});
+    EXPECT_EQ(ReadAll(path).size(), before.size());
+}
+
+TEST_F(QueryEntriesTest, MissingQueryFileIsReportedNotCreated)
+{
+    TLarkspan& designer = *form->Larkspan1;
+    ASSERT_TRUE(QFile::remove(path));
+    const QString missing = "Cannot open file \"" + path + "\": ";
+    for (int replace = 0; replace < 2; ++replace) {
+        try {
+            if (replace)
+                QueryEntries::Replace(designer, 0, "replaced");
+            else
+                QueryEntries::Delete(designer, 0);
+            ADD_FAILURE() << "went through without a file";
+        } catch (const EStreamError& e) {
+            EXPECT_TRUE(e.Message().startsWith(missing)) << e.Message().toStdString();
+        }
+        EXPECT_FALSE(QFile::exists(path));
+    }
+}
+
+}   // namespace
