@@ -5,6 +5,9 @@
 // Not a test: prints the figures.
 //
 //   runner_bench [rounds]     rounds per size (default 3)
+//
+// With RUNNER_BENCH_KEEP set, the folders of the saved designs are kept
+// (and named), so that larkspan-run can be run on them by hand.
 #include "common/TestServer.h"
 #include "dbaccess/IBDatabase.h"
 #include "designer/Larkspan.h"
@@ -41,6 +44,7 @@ QString LoginValue(const QString& name)
 struct ChildRun {
     double wallMs = 0;
     long peakKiB = 0;     // ru_maxrss of the child
+    double cpuMs = 0;     // the child's user and system time
     qint64 lines = -1;    // lines of its output, when counted
 };
 
@@ -95,6 +99,8 @@ ChildRun Run(const QString& program, const QStringList& args, bool countLines, c
         throw std::runtime_error((program + " " + args.join(' ') + " failed").toStdString());
     run.wallMs = double(end.tv_sec - start.tv_sec) * 1e3 + double(end.tv_nsec - start.tv_nsec) / 1e6;
     run.peakKiB = usage.ru_maxrss;
+    run.cpuMs = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     return run;
 }
 
@@ -131,7 +137,10 @@ double Median(std::vector<double> values)
 void Measure(const QString& label, const QString& path, qint64 rows, int rounds)
 {
     QTemporaryDir dir;
+    dir.setAutoRemove(qEnvironmentVariableIsEmpty("RUNNER_BENCH_KEEP"));
     const QString sql = SaveDesign(path, dir.path());
+    if (!dir.autoRemove())
+        std::printf("%s: the design is kept in %s\n", qPrintable(label), qPrintable(dir.path()));
     const QStringList runnerArgs = {"--server", TestServer::serverAddress(), "--path", path, "--table", "BENCH",
                                     "--detail", "", "--cache-dir", dir.path(), "--csv", DesignName};
     // isql prints every row of the same statement; its script comes on
@@ -152,23 +161,28 @@ void Measure(const QString& label, const QString& path, qint64 rows, int rounds)
     if (runnerCheck.lines != rows + 1 || isqlCheck.lines < rows)
         throw std::runtime_error("a program did not print every row");
 
-    std::vector<double> runnerMs, isqlMs, runnerKiB, isqlKiB;
+    std::vector<double> runnerMs, isqlMs, runnerKiB, isqlKiB, runnerCpu, isqlCpu;
     for (int round = 0; round < rounds; ++round) {
         const ChildRun r = Run(LARKSPAN_RUNNER, runnerArgs, false);
         const ChildRun i = Run("isql-fb", isqlArgs, false);
-        std::printf("  round %d: larkspan-run %.0f ms (peak %.1f MiB), isql-fb %.0f ms (peak %.1f MiB)\n", round + 1,
-                    r.wallMs, r.peakKiB / 1024.0, i.wallMs, i.peakKiB / 1024.0);
+        std::printf("  round %d: larkspan-run %.0f ms (cpu %.0f ms, peak %.1f MiB), isql-fb %.0f ms (cpu %.0f ms, "
+                    "peak %.1f MiB)\n",
+                    round + 1, r.wallMs, r.cpuMs, r.peakKiB / 1024.0, i.wallMs, i.cpuMs, i.peakKiB / 1024.0);
         std::fflush(stdout);
         runnerMs.push_back(r.wallMs);
         isqlMs.push_back(i.wallMs);
         runnerKiB.push_back(double(r.peakKiB));
         isqlKiB.push_back(double(i.peakKiB));
+        runnerCpu.push_back(r.cpuMs);
+        isqlCpu.push_back(i.cpuMs);
     }
     const double runner = Median(runnerMs), isql = Median(isqlMs);
     std::printf("%s, median of %d: larkspan-run %.0f ms, isql-fb %.0f ms, ratio %.2f (target <= 1.0); "
                 "peak memory of larkspan-run %.1f MiB (target < 50 MB), of isql-fb %.1f MiB\n",
                 qPrintable(label), rounds, runner, isql, runner / isql, Median(runnerKiB) / 1024.0,
                 Median(isqlKiB) / 1024.0);
+    std::printf("%s, median client cpu: larkspan-run %.0f ms, isql-fb %.0f ms, ratio %.2f\n", qPrintable(label),
+                Median(runnerCpu), Median(isqlCpu), Median(runnerCpu) / Median(isqlCpu));
     std::fflush(stdout);
 }
 }
