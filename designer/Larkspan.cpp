@@ -161,6 +161,7 @@ void TLarkspan::SetIBDataBase(TIBDatabase* value)
 void TLarkspan::AttachDatabase()
 {
     TIBDatabase* db = FIBDataBase.data();
+    FIndexColumns.clear();   // read from the database the designer used before
     FTransaction->SetDefaultDatabase(db);
     for (TIBQuery* query : {FReferenceQuery, FDetailQuery, FIndexQuery, FFieldsQuery})
         query->SetDatabase(db);

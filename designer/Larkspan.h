@@ -110,7 +110,11 @@ public:
     void FillViews();
     void ClearView();
     void LoadTableFields(TLKTable* table);
+    // Appends the columns of an index, in their order (read once per model).
     void GetIndexFields(const QString& indexName, QStringList& list);
+    // Gives the columns of an index without reading them: for a model put
+    // together without a database (a test's, say).
+    void SetIndexColumns(const QString& indexName, const QStringList& columns);
     QString TablePathList(int tableNo);
     // Adds the tables that tableName refers to below the node (an index of ViewTree).
     void AddReferencedTables(const QString& tableName, int tableNo, int node);
@@ -221,6 +225,7 @@ private:
     QString FSQLText;
     bool FDelimitedNames = false;   // the last statement delimits a name
     int FPlacedNodes = 0;           // nodes of the tree being generated
+    QHash<QString, QStringList> FIndexColumns;   // index name -> its columns, read so far
     QHash<QString, QString> FUserKeys;   // typed table name -> name it was found under
     QStringList FIncludeFields;
     bool FReadSchemaAtOnce = false;

@@ -143,6 +143,7 @@ void TLarkspan::ClearModel()
     FUsedTables.clear();
     FParamList.clear();
     FUserKeys.clear();
+    FIndexColumns.clear();
     for (const auto& table : FTables)
         table->Fields.Clear();
     FTables.Clear();
@@ -199,17 +200,34 @@ void TLarkspan::LoadTableFields(TLKTable* table)
 
 void TLarkspan::GetIndexFields(const QString& indexName, QStringList& list)
 {
-    FIndexQuery->Prepare();
-    SetStringParam(FIndexQuery, QStringLiteral("Index"), indexName);
-    CloseOnError guard(FIndexQuery);
-    FIndexQuery->Open();
-    while (!FIndexQuery->Eof()) {
-        list.append(SqlNames::TrimPadding(ColumnText(FIndexQuery, "FIELD_NAME")));
-        FIndexQuery->Next();
+    // An index's columns do not change while the model lives: each index is
+    // read once per model, not at every statement built from it. A table
+    // without an index (the main table) has no columns to read.
+    const QString key = SqlNames::TrimPadding(indexName);
+    if (key.isEmpty())
+        return;
+    auto known = FIndexColumns.constFind(key);
+    if (known == FIndexColumns.constEnd()) {
+        QStringList columns;
+        FIndexQuery->Prepare();
+        SetStringParam(FIndexQuery, QStringLiteral("Index"), indexName);
+        CloseOnError guard(FIndexQuery);
+        FIndexQuery->Open();
+        while (!FIndexQuery->Eof()) {
+            columns.append(SqlNames::TrimPadding(ColumnText(FIndexQuery, "FIELD_NAME")));
+            FIndexQuery->Next();
+        }
+        FIndexQuery->Close();
+        guard.Dismiss();
+        TMetadataReadScope::Release(FIndexQuery);
+        known = FIndexColumns.insert(key, columns);
     }
-    FIndexQuery->Close();
-    guard.Dismiss();
-    TMetadataReadScope::Release(FIndexQuery);
+    list.append(known.value());
+}
+
+void TLarkspan::SetIndexColumns(const QString& indexName, const QStringList& columns)
+{
+    FIndexColumns.insert(SqlNames::TrimPadding(indexName), columns);
 }
 
 QString TLarkspan::TablePathList(int tableNo)
