@@ -7,9 +7,12 @@
 #include "dbaccess/ValueFormatter.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 template <class T>
@@ -28,18 +31,6 @@ qint64 scaledValue(const char* data, short size)
     case 4: return load<qint32>(data);
     default: return load<qint64>(data);
     }
-}
-
-// A whole number's decimal text, written into out once.
-void integerText(qint64 value, QString& out)
-{
-    char buf[24];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value);
-    const qsizetype n = res.ptr - buf;
-    ValueFormatter::Room(out, n);
-    char16_t* text = reinterpret_cast<char16_t*>(out.data());
-    for (qsizetype i = 0; i < n; ++i)
-        text[i] = char16_t(buf[i]);
 }
 
 double power10(int n)
@@ -77,20 +68,58 @@ double numericDouble(const char* data, const ColumnSlot& s)
 }
 }
 
+namespace {
+// Widens bytes into dst, one character each; false when one of them is not
+// ASCII (dst is then written only in part). Every supported character set
+// agrees with ASCII, so most texts need nothing more.
+bool widenAscii(const char* src, int length, char16_t* dst)
+{
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= length; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        if (_mm_movemask_epi8(bytes) != 0)
+            return false;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 8), _mm_unpackhi_epi8(bytes, zero));
+    }
+    if (i + 8 <= length) {
+        const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + i));
+        if (_mm_movemask_epi8(bytes) != 0)
+            return false;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_unpacklo_epi8(bytes, zero));
+        i += 8;
+    }
+#endif
+    unsigned char high = 0;
+    for (; i < length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(src[i]);
+        high |= c;
+        dst[i] = c;
+    }
+    return high < 0x80;
+}
+
+// Text bytes with a character outside ASCII. UTF-8 and the default code
+// page, the character sets a session without its own reads in, go straight
+// to their decoders; other names through the code page facility.
+void decodeWide(const char* data, int length, const QString& charset, QString& out)
+{
+    if (charset == QLatin1String(CodePage::SessionDefaultCharset))
+        out = QString::fromUtf8(data, length);
+    else if (charset.isEmpty() || charset == QLatin1String("NONE"))
+        out = CodePage::FromAnsi(data, length);
+    else
+        out = CodePage::Decode(QByteArray(data, length), charset);
+}
+}
+
 void DecodeText(const char* data, int length, const QString& charset, QString& out)
 {
-    // Every supported character set agrees with ASCII: widen the bytes
-    // straight into the string and hand anything else to the code pages.
     ValueFormatter::Room(out, length);
-    char16_t* text = reinterpret_cast<char16_t*>(out.data());
-    unsigned char high = 0;
-    for (int i = 0; i < length; ++i) {
-        const unsigned char c = static_cast<unsigned char>(data[i]);
-        high |= c;
-        text[i] = c;
-    }
-    if (high >= 0x80)
-        out = CodePage::Decode(QByteArray(data, length), charset);
+    if (!widenAscii(data, length, reinterpret_cast<char16_t*>(out.data())))
+        decodeWide(data, length, charset, out);
 }
 
 QString DecodeText(const char* data, int length, const QString& charset)
@@ -104,27 +133,29 @@ namespace {
 // A CHAR stored without its trailing blanks, padded as the server sent it:
 // to the declared length in bytes, then cut back (blanks only) to the
 // declared number of characters, which matters for multi-byte character sets.
-void paddedText(StoredValue v, const ColumnSlot& s, const QString& charset, QString& out)
+// The character set is looked up only for text outside ASCII.
+void paddedText(StoredValue v, const ColumnSlot& s, const QString& connectionCharset, QString& out)
 {
-    const int padding = s.length - v.length;
-    bool ascii = true;
-    for (int i = 0; i < v.length && ascii; ++i)
-        ascii = static_cast<unsigned char>(v.data[i]) < 0x80;
-    if (ascii) {
-        // One character per byte: the final size is known, write it once.
-        const int size = std::max(v.length, std::min(v.length + padding, int(s.charLength)));
-        ValueFormatter::Room(out, size);
-        char16_t* text = reinterpret_cast<char16_t*>(out.data());
-        for (int i = 0; i < v.length; ++i)
-            text[i] = static_cast<unsigned char>(v.data[i]);
-        for (int i = v.length; i < size; ++i)
-            text[i] = u' ';
+    // In ASCII one character per byte: the final size is known, write it once.
+    const int size = std::max(v.length, std::min(int(s.length), int(s.charLength)));
+    ValueFormatter::Room(out, size);
+    char16_t* text = reinterpret_cast<char16_t*>(out.data());
+    if (widenAscii(v.data, v.length, text)) {
+        std::fill(text + v.length, text + size, u' ');
         return;
     }
-    out = DecodeText(v.data, v.length, charset);
-    out += QString(padding, QLatin1Char(' '));
+    decodeWide(v.data, v.length, CodePage::ValueCharset(connectionCharset, s.subtype), out);
+    out += QString(s.length - v.length, QLatin1Char(' '));
     while (out.size() > s.charLength && out.endsWith(QLatin1Char(' ')))
         out.chop(1);
+}
+
+// A VARCHAR as stored, decoded by its character set.
+void varyingText(StoredValue v, const ColumnSlot& s, const QString& connectionCharset, QString& out)
+{
+    ValueFormatter::Room(out, v.length);
+    if (!widenAscii(v.data, v.length, reinterpret_cast<char16_t*>(out.data())))
+        decodeWide(v.data, v.length, CodePage::ValueCharset(connectionCharset, s.subtype), out);
 }
 }
 
@@ -132,11 +163,11 @@ void ValueText(StoredValue v, const ColumnSlot& s, const QString& charset, const
 {
     const char* data = v.data;
     switch (s.server->value) {
-    case ValueClass::FixedText: paddedText(v, s, CodePage::ValueCharset(charset, s.subtype), out); return;
-    case ValueClass::VaryingText: DecodeText(data, v.length, CodePage::ValueCharset(charset, s.subtype), out); return;
+    case ValueClass::FixedText: paddedText(v, s, charset, out); return;
+    case ValueClass::VaryingText: varyingText(v, s, charset, out); return;
     case ValueClass::ScaledInteger:
         if (s.scale == 0)
-            integerText(scaledValue(data, s.server->size), out);
+            ValueFormatter::Integer(scaledValue(data, s.server->size), out);
         else if (s.kind == ftBCD)
             out = decimalText(scaledValue(data, s.server->size), s.scale, format.Locale().DecimalSeparator);
         else

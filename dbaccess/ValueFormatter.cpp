@@ -2,6 +2,8 @@
 
 #include "dbaccess/ParamBinding.h"
 
+#include <QVarLengthArray>
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -25,27 +27,85 @@ void civilFromDays(qint64 z, int* y, int* m, int* d)
     *y = int(year + (*m <= 2 ? 1 : 0));
 }
 
-// Writes value (0..9999, which is all the fast path passes) with at least
-// width digits, zeros in front; returns the end.
-char16_t* writeNumber(char16_t* out, int value, int width)
+// "00" to "99": numbers are written two digits at a time.
+constexpr char DigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+inline void writePair(char16_t* out, unsigned value)
 {
-    const int digits = value >= 1000 ? 4 : value >= 100 ? 3 : value >= 10 ? 2 : 1;
-    for (int pad = width - digits; pad > 0; --pad)
-        *out++ = u'0';
-    char16_t* end = out + digits;
-    for (char16_t* p = end; p > out; value /= 10)
-        *--p = char16_t(u'0' + value % 10);
+    out[0] = char16_t(DigitPairs[2 * value]);
+    out[1] = char16_t(DigitPairs[2 * value + 1]);
+}
+
+// Writes the digits of value backwards, ending at end; returns the start.
+inline char16_t* writeBackwards(char16_t* end, quint64 value)
+{
+    while (value >= 100) {
+        end -= 2;
+        writePair(end, unsigned(value % 100));
+        value /= 100;
+    }
+    if (value >= 10) {
+        end -= 2;
+        writePair(end, unsigned(value));
+    } else {
+        *--end = char16_t(u'0' + value);
+    }
     return end;
 }
 
-// Characters a compiled format can write at most (numbers of up to four
-// digits, which is all the fast path lets through).
-qsizetype maxLength(const std::vector<ValueFormatter::Token>& tokens)
+int digitCount(quint64 value)
 {
-    qsizetype n = 0;
-    for (const ValueFormatter::Token& t : tokens)
-        n += t.kind == 'L' ? t.literal.size() : 4;
+    int n = 1;
+    for (; value >= 10; value /= 10)
+        ++n;
     return n;
+}
+
+// Powers of ten that fit a quint64.
+constexpr quint64 Pow10[] = {1ull,
+                             10ull,
+                             100ull,
+                             1000ull,
+                             10000ull,
+                             100000ull,
+                             1000000ull,
+                             10000000ull,
+                             100000000ull,
+                             1000000000ull,
+                             10000000000ull,
+                             100000000000ull,
+                             1000000000000ull,
+                             10000000000000ull,
+                             100000000000000ull,
+                             1000000000000000ull,
+                             10000000000000000ull,
+                             100000000000000000ull,
+                             1000000000000000000ull,
+                             10000000000000000000ull};
+
+// A part of a date or time of at least width digits, zeros in front: a
+// year up to 9999 or a part below 1000, all the fast path lets through.
+inline char16_t* writePart(char16_t* out, unsigned value, int width)
+{
+    if (value >= 1000 || width == 4) {
+        writePair(out, value / 100 % 100);
+        writePair(out + 2, value % 100);
+        return out + 4;
+    }
+    if (value >= 100 || width == 3) {
+        *out = char16_t(u'0' + value / 100);
+        writePair(out + 1, value % 100);
+        return out + 3;
+    }
+    if (value >= 10 || width == 2) {
+        writePair(out, value);
+        return out + 2;
+    }
+    *out = char16_t(u'0' + value);
+    return out + 1;
 }
 
 // The day count value as UserLocale splits it: whole days and rounded
@@ -64,37 +124,92 @@ bool splitDayCount(double value, qint64* days, qint64* ms)
     }
     return true;
 }
+
+// The parts of a date, by ValueFormatter::Part; false past the year 9999,
+// which the compiled formats do not write.
+bool dateParts(qint64 days, unsigned* parts)
+{
+    int y, mo, d;
+    civilFromDays(days - 25569, &y, &mo, &d);   // 1899-12-30 is 25569 days before 1970-01-01
+    if (y > 9999)
+        return false;
+    parts[ValueFormatter::Year] = unsigned(y);
+    parts[ValueFormatter::ShortYear] = unsigned(y % 100);
+    parts[ValueFormatter::Month] = unsigned(mo);
+    parts[ValueFormatter::Day] = unsigned(d);
+    return true;
+}
+
+// The parts of a time of day in milliseconds.
+void timeParts(qint64 ms, unsigned* parts)
+{
+    parts[ValueFormatter::Hour] = unsigned(ms / 3600000);
+    parts[ValueFormatter::Minute] = unsigned(ms / 60000 % 60);
+    parts[ValueFormatter::Second] = unsigned(ms / 1000 % 60);
+    parts[ValueFormatter::Milli] = unsigned(ms % 1000);
+}
 }
 
 void ValueFormatter::Room(QString& out, qsizetype size)
 {
     // A text no one else holds keeps its memory: the reader's cell texts
-    // are written over and over into the same buffer.
-    if (!out.isDetached())
-        out = QString();
+    // are written over and over into the same buffer, most often at the
+    // length they had, which needs no call into the string at all.
+    if (out.isDetached()) {
+        if (out.size() != size)
+            out.resize(size);
+        return;
+    }
+    out = QString();
     out.resize(size);
+}
+
+void ValueFormatter::Assign(QString& out, const char16_t* text, qsizetype size)
+{
+    Room(out, size);
+    std::memcpy(static_cast<void*>(out.data()), text, size_t(size) * sizeof(char16_t));
+}
+
+char16_t* ValueFormatter::WriteDigits(char16_t* out, quint64 value)
+{
+    char16_t* const end = out + digitCount(value);
+    writeBackwards(end, value);
+    return end;
+}
+
+char16_t* ValueFormatter::WriteDigits(char16_t* out, quint64 value, int width)
+{
+    char16_t* const end = out + width;
+    for (char16_t* start = writeBackwards(end, value); start > out;)
+        *--start = u'0';
+    return end;
+}
+
+void ValueFormatter::Integer(qint64 value, QString& out)
+{
+    char16_t text[24];
+    char16_t* const end = text + sizeof text / sizeof text[0];
+    char16_t* start = writeBackwards(end, value < 0 ? quint64(0) - quint64(value) : quint64(value));
+    if (value < 0)
+        *--start = u'-';
+    Assign(out, start, end - start);
 }
 
 void ValueFormatter::Reset(const UserLocale& locale)
 {
     FLocale = locale;
-    FDateFast = Compile(locale.ShortDateFormat, &FDateTokens);
-    FTimeFast = Compile(locale.LongTimeFormat, &FTimeTokens);
-    FDateMax = maxLength(FDateTokens);
-    FTimeMax = maxLength(FTimeTokens);
+    Compile(locale.ShortDateFormat, &FDate);
+    Compile(locale.LongTimeFormat, &FTime);
 }
 
 // Compiles the numeric elements of a date/time format: d dd M MM yy yyyy,
 // H HH h hh (24-hour without AP), m mm s ss zzz, quoted text and other
 // characters. Anything else makes the format unsuitable (false).
-bool ValueFormatter::Compile(const QString& format, std::vector<Token>* tokens)
+void ValueFormatter::Compile(const QString& format, Format* compiled)
 {
-    tokens->clear();
-    auto literal = [&](QChar c) {
-        if (tokens->empty() || tokens->back().kind != 'L')
-            tokens->push_back({'L', QString()});
-        tokens->back().literal += c;
-    };
+    *compiled = Format();
+    std::vector<Token>* tokens = &compiled->tokens;
+    auto literal = [&](QChar c) { tokens->push_back({Literal, 1, c.unicode()}); };
     const qsizetype n = format.size();
     for (qsizetype i = 0; i < n;) {
         const QChar c = format[i];
@@ -128,59 +243,86 @@ bool ValueFormatter::Compile(const QString& format, std::vector<Token>* tokens)
         while (j < n && format[j] == c)
             ++j;
         const int run = int(j - i);
-        char kind = 0;
+        Part part = Literal;
         switch (c.unicode()) {
-        case 'd': kind = run == 1 ? 'd' : run == 2 ? 'D' : 0; break;
-        case 'M': kind = run == 1 ? 'M' : run == 2 ? 'N' : 0; break;
-        case 'y': kind = run == 2 ? 'y' : run == 4 ? 'Y' : 0; break;
+        case 'd': part = run <= 2 ? Day : Literal; break;
+        case 'M': part = run <= 2 ? Month : Literal; break;
+        case 'y': part = run == 2 ? ShortYear : run == 4 ? Year : Literal; break;
         case 'H':
-        case 'h': kind = run == 1 ? 'h' : run == 2 ? 'H' : 0; break;
-        case 'm': kind = run == 1 ? 'm' : run == 2 ? 'n' : 0; break;
-        case 's': kind = run == 1 ? 's' : run == 2 ? 'S' : 0; break;
-        case 'z': kind = run == 3 ? 'z' : 0; break;
+        case 'h': part = run <= 2 ? Hour : Literal; break;
+        case 'm': part = run <= 2 ? Minute : Literal; break;
+        case 's': part = run <= 2 ? Second : Literal; break;
+        case 'z': part = run == 3 ? Milli : Literal; break;
         default: break;
         }
-        if (kind == 0)
-            return false;
-        tokens->push_back({kind, QString()});
+        if (part == Literal)
+            return;
+        tokens->push_back({part, static_cast<signed char>(run), 0});
         i = j;
     }
-    return true;
-}
-
-char16_t* ValueFormatter::Write(char16_t* out, const std::vector<Token>& tokens, int y, int mo, int d, int h, int mi,
-                                int s, int ms) const
-{
-    for (const Token& t : tokens) {
-        switch (t.kind) {
-        case 'L':   // separators: a character or two, not worth a memcpy call
-            for (QChar c : t.literal)
-                *out++ = c.unicode();
-            break;
-        case 'd': out = writeNumber(out, d, 1); break;
-        case 'D': out = writeNumber(out, d, 2); break;
-        case 'M': out = writeNumber(out, mo, 1); break;
-        case 'N': out = writeNumber(out, mo, 2); break;
-        case 'y': out = writeNumber(out, y % 100, 2); break;
-        case 'Y': out = writeNumber(out, y, 4); break;
-        case 'h': out = writeNumber(out, h, 1); break;
-        case 'H': out = writeNumber(out, h, 2); break;
-        case 'm': out = writeNumber(out, mi, 1); break;
-        case 'n': out = writeNumber(out, mi, 2); break;
-        case 's': out = writeNumber(out, s, 1); break;
-        case 'S': out = writeNumber(out, s, 2); break;
-        case 'z': out = writeNumber(out, ms, 3); break;
-        default: break;
+    compiled->fast = true;
+    // The parts are of a fixed width when written with two digits or more
+    // (a year, the milliseconds and the two-digit parts never need more).
+    compiled->fixed = true;
+    for (const Token& t : *tokens) {
+        compiled->max += t.part == Literal ? 1 : 4;
+        if (t.part != Literal && t.width == 1)
+            compiled->fixed = false;
+    }
+    if (compiled->fixed) {
+        for (const Token& t : *tokens) {
+            if (t.part != Literal)
+                compiled->placed.push_back({static_cast<unsigned short>(compiled->pattern.size()), t});
+            compiled->pattern.insert(compiled->pattern.end(), size_t(t.part == Literal ? 1 : t.width), t.ch);
         }
     }
+}
+
+char16_t* ValueFormatter::Write(char16_t* out, const Format& format, const unsigned* parts)
+{
+    for (const Token& t : format.tokens) {
+        if (t.part == Literal)
+            *out++ = t.ch;
+        else
+            out = writePart(out, parts[t.part], t.width);
+    }
     return out;
+}
+
+void ValueFormatter::Compose(const Format& first, const Format* second, const unsigned* parts, QString& out)
+{
+    if (first.fixed && (!second || second->fixed)) {
+        // The length is known: write straight into out.
+        const qsizetype firstSize = qsizetype(first.pattern.size());
+        Room(out, firstSize + (second ? 1 + qsizetype(second->pattern.size()) : 0));
+        char16_t* const text = reinterpret_cast<char16_t*>(out.data());
+        auto fill = [parts](char16_t* at, const Format& f) {
+            std::copy(f.pattern.begin(), f.pattern.end(), at);
+            for (const auto& [offset, t] : f.placed)
+                writePart(at + offset, parts[t.part], t.width);
+        };
+        fill(text, first);
+        if (second) {
+            text[firstSize] = u' ';
+            fill(text + firstSize + 1, *second);
+        }
+        return;
+    }
+    // On the stack at the longest the formats can give, then copied at its length.
+    QVarLengthArray<char16_t, 128> text(first.max + (second ? 1 + second->max : 0));
+    char16_t* end = Write(text.data(), first, parts);
+    if (second) {
+        *end++ = u' ';
+        end = Write(end, *second, parts);
+    }
+    Assign(out, text.data(), end - text.data());
 }
 
 void ValueFormatter::Timestamp(ISC_TIMESTAMP ts, QString& out) const
 {
     const double dayValue = FromServerDate(ts.timestamp_date);
     qint64 days = 0, ms = 0;
-    if (FDateFast && FTimeFast && ts.timestamp_time % 10 == 0 && ts.timestamp_time < 864000000 && dayValue >= 0 &&
+    if (FDate.fast && FTime.fast && ts.timestamp_time % 10 == 0 && ts.timestamp_time < 864000000 && dayValue >= 0 &&
         dayValue < 4194304) {
         // Whole milliseconds on a day count below 2^22: the summed double's
         // last place is under a tenth of a millisecond there, so splitting it
@@ -189,60 +331,47 @@ void ValueFormatter::Timestamp(ISC_TIMESTAMP ts, QString& out) const
         ms = qint64(ts.timestamp_time / 10);
     } else {
         const double value = dayValue + FromServerTime(ts.timestamp_time);
-        if (!FDateFast || !FTimeFast || !splitDayCount(value, &days, &ms)) {
+        if (!FDate.fast || !FTime.fast || !splitDayCount(value, &days, &ms)) {
             out = FLocale.DateTimeToStr(value);
             return;
         }
     }
-    int y, mo, d;
-    civilFromDays(days - 25569, &y, &mo, &d);   // 1899-12-30 is 25569 days before 1970-01-01
-    if (y > 9999) {
+    unsigned parts[PartCount];
+    if (!dateParts(days, parts)) {
         out = FLocale.DateTimeToStr(dayValue + FromServerTime(ts.timestamp_time));
         return;
     }
-    // One allocation of the longest text the formats can give, cut to size.
-    Room(out, FDateMax + 1 + FTimeMax);
-    char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
-    char16_t* end = Write(begin, FDateTokens, y, mo, d, 0, 0, 0, 0);
-    if (ms != 0) {
-        *end++ = u' ';
-        end = Write(end, FTimeTokens, 0, 0, 0, int(ms / 3600000), int(ms / 60000 % 60), int(ms / 1000 % 60),
-                    int(ms % 1000));
-    }
-    out.truncate(end - begin);
+    timeParts(ms, parts);
+    Compose(FDate, ms != 0 ? &FTime : nullptr, parts, out);
 }
 
 void ValueFormatter::Date(ISC_DATE date, QString& out) const
 {
     const double value = FromServerDate(date);
     qint64 days = 0, ms = 0;
-    if (!FDateFast || !splitDayCount(value, &days, &ms)) {
+    if (!FDate.fast || !splitDayCount(value, &days, &ms)) {
         out = FLocale.DateToStr(value);
         return;
     }
-    int y, mo, d;
-    civilFromDays(days - 25569, &y, &mo, &d);
-    if (y > 9999) {
+    unsigned parts[PartCount];
+    if (!dateParts(days, parts)) {
         out = FLocale.DateToStr(value);
         return;
     }
-    Room(out, FDateMax);
-    char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
-    out.truncate(Write(begin, FDateTokens, y, mo, d, 0, 0, 0, 0) - begin);
+    Compose(FDate, nullptr, parts, out);
 }
 
 void ValueFormatter::Time(ISC_TIME time, QString& out) const
 {
     const double value = FromServerTime(time);
     qint64 days = 0, ms = 0;
-    if (!FTimeFast || !splitDayCount(value, &days, &ms)) {
+    if (!FTime.fast || !splitDayCount(value, &days, &ms)) {
         out = FLocale.TimeToStr(value);
         return;
     }
-    Room(out, FTimeMax);
-    char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
-    out.truncate(Write(begin, FTimeTokens, 0, 0, 0, int(ms / 3600000), int(ms / 60000 % 60), int(ms / 1000 % 60),
-                       int(ms % 1000)) - begin);
+    unsigned parts[PartCount];
+    timeParts(ms, parts);
+    Compose(FTime, nullptr, parts, out);
 }
 
 // Fifteen significant digits, trailing zeros dropped; plain notation for
@@ -253,57 +382,71 @@ void ValueFormatter::Float(double value, QString& out) const
         out = FLocale.FloatToStr(value);
         return;
     }
-    // The shortest text that reads back as value is cheap to get; when it
-    // has at most fifteen significant digits it is also value rounded to
-    // fifteen (value lies within half a unit in the last place of it, far
-    // less than half a unit in the fifteenth digit; not so for subnormal
-    // values, whose last place is coarser). Otherwise round.
     const double magnitude = std::fabs(value);
-    char digits[24];
-    int count = 0;
-    int exponent = 0;
-    // Values with up to four decimals (amounts, measures) first: when
-    // m / 10^k reads back as value for a whole m below 10^15, the digits of
-    // m are such a short text, and integer digits are cheaper than either
-    // conversion below.
-    static constexpr double Scales[] = {1, 10, 100, 1000, 10000};
-    bool found = false;
-    if (magnitude < 1e15) {
-        for (int k = 0; k < 5 && !found; ++k) {
-            const double m = magnitude * Scales[k];
-            if (m < 1e15 && m == std::trunc(m) && m / Scales[k] == magnitude) {
-                count = int(std::to_chars(digits, digits + sizeof digits, quint64(m)).ptr - digits);
-                exponent = count - 1 - k;
-                found = true;
-            }
-        }
-    }
-    if (!found) {
-        char buf[40];
-        const bool normal = magnitude >= std::numeric_limits<double>::min();
-        auto res = normal ? std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific)
-                          : std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 14);
-        const char* e = buf;
-        for (; e < res.ptr && *e != 'e'; ++e)
-            if (*e >= '0' && *e <= '9' && count < int(sizeof digits))
-                digits[count++] = *e;
-        if (count > 15) {
-            res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 14);
-            count = 0;
-            for (e = buf; e < res.ptr && *e != 'e'; ++e)
-                if (*e >= '0' && *e <= '9')
-                    digits[count++] = *e;
-        }
-        std::from_chars(e + (e[1] == '+' ? 2 : 1), res.ptr, exponent);
-    }
-    while (count > 1 && digits[count - 1] == '0')
-        --count;
-
     const char sep = FLocale.DecimalSeparator.unicode() < 128 ? char(FLocale.DecimalSeparator.unicode()) : 0;
     if (sep == 0) {
         out = FLocale.FloatToStr(value);
         return;
     }
+    // Values with up to four decimals (amounts, measures) first: when
+    // m / 10^k reads back as value for a whole m below 10^15, the digits of
+    // m are such a short text, and integer digits are cheaper than either
+    // conversion below. Such a value is at least 10^-4 and below 10^15, so
+    // it is written plainly: the whole part, and the decimals of m without
+    // their trailing zeros.
+    static constexpr double Scales[] = {1, 10, 100, 1000, 10000};
+    if (magnitude < 1e15) {
+        for (int k = 0; k < 5; ++k) {
+            const double m = magnitude * Scales[k];
+            if (m < 1e15 && double(quint64(m)) == m && m / Scales[k] == magnitude) {
+                const quint64 whole = quint64(m) / Pow10[k];
+                quint64 fraction = quint64(m) % Pow10[k];
+                int places = k;
+                while (places > 0 && fraction % 10 == 0) {
+                    fraction /= 10;
+                    --places;
+                }
+                char16_t text[24];
+                char16_t* end = text;
+                if (value < 0)
+                    *end++ = u'-';
+                end = WriteDigits(end, whole);
+                if (places > 0) {
+                    *end++ = char16_t(sep);
+                    end = WriteDigits(end, fraction, places);
+                }
+                Assign(out, text, end - text);
+                return;
+            }
+        }
+    }
+    // The shortest text that reads back as value is cheap to get; when it
+    // has at most fifteen significant digits it is also value rounded to
+    // fifteen (value lies within half a unit in the last place of it, far
+    // less than half a unit in the fifteenth digit; not so for subnormal
+    // values, whose last place is coarser). Otherwise round.
+    char digits[24];
+    int count = 0;
+    int exponent = 0;
+    char buf[40];
+    const bool normal = magnitude >= std::numeric_limits<double>::min();
+    auto res = normal ? std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific)
+                      : std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 14);
+    const char* e = buf;
+    for (; e < res.ptr && *e != 'e'; ++e)
+        if (*e >= '0' && *e <= '9' && count < int(sizeof digits))
+            digits[count++] = *e;
+    if (count > 15) {
+        res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 14);
+        count = 0;
+        for (e = buf; e < res.ptr && *e != 'e'; ++e)
+            if (*e >= '0' && *e <= '9')
+                digits[count++] = *e;
+    }
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), res.ptr, exponent);
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
+
     char text[48];
     int n = 0;
     if (value < 0)

@@ -31,10 +31,32 @@ public:
     // Makes out size characters long (contents undefined), keeping its
     // memory when it is not shared.
     static void Room(QString& out, qsizetype size);
+    // Makes out the size characters at text, the same way.
+    static void Assign(QString& out, const char16_t* text, qsizetype size);
+    // Writes the decimal digits of value at out; returns the end.
+    static char16_t* WriteDigits(char16_t* out, quint64 value);
+    // Writes value (below 10^width) as exactly width digits, zeros in front.
+    static char16_t* WriteDigits(char16_t* out, quint64 value, int width);
+    // A whole number's text ("-" and its digits).
+    static void Integer(qint64 value, QString& out);
 
+    // One element of a compiled format: a literal character, or a part of
+    // the date or time (Part) of at least width digits.
+    enum Part : signed char { Literal = -1, Day, Month, Year, ShortYear, Hour, Minute, Second, Milli, PartCount };
     struct Token {
-        char kind;   // 'L' literal, or d D M N y Y h H m n s S z (see Compile)
-        QString literal;
+        Part part;
+        signed char width;
+        char16_t ch;   // a literal's character
+    };
+    struct Format {
+        std::vector<Token> tokens;
+        bool fast = false;          // every element compiled
+        // Every part of a fixed width: the text is the pattern (literals in
+        // place, room for the parts) with the parts written over it.
+        bool fixed = false;
+        std::vector<char16_t> pattern;
+        std::vector<std::pair<unsigned short, Token>> placed;   // each part, at its offset
+        qsizetype max = 0;          // the longest text it writes
     };
 
 private:
@@ -45,17 +67,15 @@ private:
         (this->*write)(value, out);
         return out;
     }
-    static bool Compile(const QString& format, std::vector<Token>* tokens);
-    // Writes the compiled format's text at out (room for FDateMax/FTimeMax
-    // characters); returns the end.
-    char16_t* Write(char16_t* out, const std::vector<Token>& tokens, int y, int mo, int d, int h, int mi, int s,
-                    int ms) const;
+    static void Compile(const QString& format, Format* compiled);
+    // Writes the compiled format's text at out (room for its max characters);
+    // returns the end. The parts are those the fast path passes: a year up
+    // to 9999, the others below 1000.
+    static char16_t* Write(char16_t* out, const Format& format, const unsigned* parts);
+    // Makes out the text of first, then (when given) a blank and the text of second.
+    static void Compose(const Format& first, const Format* second, const unsigned* parts, QString& out);
 
     UserLocale FLocale;
-    std::vector<Token> FDateTokens;
-    std::vector<Token> FTimeTokens;
-    bool FDateFast = false;
-    bool FTimeFast = false;
-    qsizetype FDateMax = 0;
-    qsizetype FTimeMax = 0;
+    Format FDate;
+    Format FTime;
 };
