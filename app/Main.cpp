@@ -326,6 +326,31 @@ void TMainForm::ConnectSession()
     RunInBackground(this, options, [this](WorkProgress&) { IBDatabase1->SetConnected(true); });
 }
 
+bool TMainForm::GenerateView()
+{
+    // The model (the system tables or the view cache) is read on a worker;
+    // the tree and the list are filled here, on their thread. Meanwhile the
+    // controls show nothing of the model that is being replaced.
+    Larkspan1->ClearView();
+    TreeView1->clear();
+    WorkOptions options;
+    options.Label = tr("Reading the tables around %1…").arg(Larkspan1->TableName());
+    options.Cancel = ResultJobs::ServerCancel(IBDatabase1);
+    bool done = false;
+    try {
+        done = RunInBackground(this, options, [this](WorkProgress&) { Larkspan1->GenerateModel(); });
+    } catch (...) {
+        Larkspan1->ClearView();
+        throw;
+    }
+    if (!done) {
+        Larkspan1->ClearView();
+        return false;
+    }
+    Larkspan1->FillViews();
+    return true;
+}
+
 void TMainForm::BtnConnectClick()
 {
     if (ServerAddr->text().isEmpty()) {
@@ -339,9 +364,12 @@ void TMainForm::BtnConnectClick()
         IBDatabase1->SetConnected(false);
     }
     if (IBDatabase1->Connected()) {
-        // The view fills the tree widgets, so it is generated here, on the
-        // user-interface thread, once the connect has finished.
-        Larkspan1->GenerateView();
+        if (!GenerateView()) {
+            // Cancelled: nothing is left half-done, the session included.
+            IBDatabase1->SetConnected(false);
+            BtnConnect->setText(tr(ConnectCaption));
+            return;
+        }
         // A table always has fields: a main table without any is missing.
         TLKTable* root = Larkspan1->Tables().Count() > 0 ? Larkspan1->Tables()[0] : nullptr;
         if (root && root->Fields.Count() == 0)
@@ -580,7 +608,8 @@ void TMainForm::RebuildAround(const QString& tableName)
     ListView1->clear();
     Larkspan1->SetTableName(tableName);
     Larkspan1->SetDetailTableName(QString());
-    Larkspan1->GenerateView();
+    // Cancelled, the tree stays empty and the session connected.
+    GenerateView();
     if (FShowSQL)
         FShowSQL->ScheduleRefresh();
 }

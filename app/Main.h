@@ -104,6 +104,9 @@ private:
     void AddQueryName(qint32 Index, const QString& Name);
     bool RequireConnection();
     void ConnectSession();
+    // Builds the designer's tree off this thread, with Cancel; false when
+    // cancelled (the tree is then empty). A server error is thrown.
+    bool GenerateView();
     void FitCaptions();
     void ShowTreeMenu(const QPoint& pos);
     void ShowListMenu(const QPoint& pos);

@@ -28,20 +28,11 @@ QString tr(const char* text)
     return QCoreApplication::translate("ResultJobs", text);
 }
 
-std::function<void()> ServerCancel(TIBQuery* query)
-{
-    QPointer<TIBDatabase> database = query->Database();
-    return [database] {
-        if (database)
-            database->CancelOperation();
-    };
-}
-
 // Cancel for work that checks the flag between steps: the server is asked
 // only when a single step takes too long.
 class DelayedServerCancel {
 public:
-    explicit DelayedServerCancel(TIBQuery* query) : FCancel(ServerCancel(query))
+    explicit DelayedServerCancel(TIBQuery* query) : FCancel(ResultJobs::ServerCancel(query->Database()))
     {
         FTimer.setSingleShot(true);
         QObject::connect(&FTimer, &QTimer::timeout, [this] { FCancel(); });
@@ -62,11 +53,20 @@ private:
 }
 
 namespace ResultJobs {
+std::function<void()> ServerCancel(TIBDatabase* database)
+{
+    QPointer<TIBDatabase> session = database;
+    return [session] {
+        if (session)
+            session->CancelOperation();
+    };
+}
+
 qint64 Open(QWidget* parent, TIBQuery* query)
 {
     WorkOptions options;
     options.Label = tr("Running the statement…");
-    options.Cancel = ServerCancel(query);
+    options.Cancel = ServerCancel(query->Database());
     qint64 elapsed = 0;
     const bool done = RunInBackground(parent, options, [&](WorkProgress& progress) {
         QElapsedTimer clock;

@@ -1,14 +1,21 @@
 #pragma once
 #include <QString>
+#include <functional>
 
 class QWidget;
 class ResultTableModel;
+class TIBDatabase;
 class TIBQuery;
 
 // The long parts of working with a result, run off the user-interface
 // thread with a progress window and Cancel (RunInBackground). Cancel stops
 // the work on the server; the session stays connected.
 namespace ResultJobs {
+// A Cancel for background work on database's session: asks the server to
+// stop what the session runs (the worker's call then fails); the session
+// stays connected.
+std::function<void()> ServerCancel(TIBDatabase* database);
+
 // Opens query: executes the statement and fetches its first chunk of rows.
 // Returns the milliseconds that took, or -1 when cancelled (the query is
 // then closed). A server error is thrown.
