@@ -5,12 +5,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QThread>
-#include <cerrno>
 #include <csignal>
 #include <memory>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include "AppTestSupport.h"
@@ -20,31 +17,20 @@
 
 namespace {
 
-// Whether another open file description holds a lock on path.
-bool LockedElsewhere(const QString& path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd < 0)
-        return false;
-    const bool busy = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd);
-    return busy;
-}
-
 // Another program holding a lock on path until it is killed.
 class LockHolder {
 public:
     LockHolder(const QString& path, bool shared)
     {
-        FProcess.start("flock", {"--no-fork", shared ? "--shared" : "--exclusive", path, "sleep", "60"});
-        QElapsedTimer waited;
-        waited.start();
-        while (!LockedElsewhere(path) && waited.elapsed() < 10000)
-            QThread::msleep(10);
-        EXPECT_TRUE(LockedElsewhere(path));
+        // The program says when it holds the lock, then sleeps with it.
+        FProcess.start("flock", {"--no-fork", shared ? "--shared" : "--exclusive", path, "sh", "-c",
+                                 "echo locked; exec sleep 60"});
+        EXPECT_TRUE(FProcess.waitForReadyRead(10000)) << FProcess.errorString().toStdString();
+        EXPECT_EQ(FProcess.readAllStandardOutput(), "locked\n");
     }
     ~LockHolder()
     {
+        FReleaser.reset();   // a kill still to come lands before the program is reaped
         FProcess.kill();
         FProcess.waitForFinished(5000);
     }
