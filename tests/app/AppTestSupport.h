@@ -19,6 +19,7 @@
 #include "app/AppExceptionHandler.h"
 #include "app/Main.h"
 #include "app/Messages.h"
+#include "common/ModalWatcher.h"
 #include "common/TestServer.h"
 #include "core/ExceptionHandler.h"
 #include "dbaccess/IBDatabase.h"
@@ -48,39 +49,6 @@ struct MessageRecorder {
         informations.clear();
     }
 };
-
-// Runs action on the next modal dialog of type T once it is shown. If the
-// action leaves the dialog open, it is rejected a little later, so a test
-// that went wrong fails instead of hanging.
-template <class T>
-void WhenModal(std::function<void(T*)> action, bool* ran = nullptr)
-{
-    // Owned by the application, so that a timer still waiting when the
-    // program ends is freed with it (the leak checker counts it otherwise).
-    auto* timer = new QTimer(qApp);
-    auto* clock = new QElapsedTimer;
-    QObject::connect(timer, &QObject::destroyed, [clock] { delete clock; });
-    clock->start();
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, clock, action, ran] {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!dialog && clock->elapsed() < 5000)
-            return;
-        timer->stop();
-        timer->deleteLater();   // frees the clock too
-        if (!dialog)
-            return;
-        if (ran)
-            *ran = true;
-        action(dialog);
-        QPointer<T> guard(dialog);
-        QTimer::singleShot(3000, [guard] {
-            if (guard && guard->isVisible())
-                guard->reject();
-        });
-    });
-    timer->start();
-}
 
 // A session of the test's own on one of the server's databases, to read
 // what the windows should show.

@@ -75,7 +75,15 @@ void removeWhenProcessEnds(const QString& path)
 }
 
 namespace TestServer {
-QString serverAddress() { return setting("LARKSPAN_FB_SERVER"); }
+QString serverAddress()
+{
+    // A port given the way scripts/fbserver.sh takes it names the server of
+    // that port, unless the address itself is given.
+    const QString port = qEnvironmentVariable("LARKSPAN_FB_PORT");
+    if (qEnvironmentVariableIsEmpty("LARKSPAN_FB_SERVER") && !port.isEmpty())
+        return QStringLiteral("localhost/") + port;
+    return setting("LARKSPAN_FB_SERVER");
+}
 QString employeeDialect1() { return setting("LARKSPAN_EMPLOYEE_D1"); }
 QString employeeDialect3() { return setting("LARKSPAN_EMPLOYEE_D3"); }
 QString connectionString(const QString& path) { return serverAddress() + ":" + path; }

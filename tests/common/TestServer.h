@@ -6,7 +6,8 @@ class TIBDatabase;
 
 // Where the private Firebird server of scripts/fbserver.sh and its sample
 // databases are. Values come from the environment (LARKSPAN_FB_SERVER, ...)
-// or, when unset, from the env.sh file that the script writes.
+// or, when unset, from the env.sh file that the script writes; the address
+// also follows LARKSPAN_FB_PORT alone, as the script's port does.
 namespace TestServer {
 QString serverAddress();      // e.g. "localhost/3057"
 QString employeeDialect1();   // absolute path of the dialect 1 sample

@@ -7,6 +7,7 @@
 #include "dbaccess/IBTransaction.h"
 #include "dbaccess/SessionCounters.h"
 #include "core/UserLocale.h"
+#include "common/ErrorText.h"
 
 #include <utility>
 #include <vector>
@@ -45,17 +46,6 @@ struct Session {
         return values;
     }
 };
-
-template <class E, class F>
-QString errorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no error>");
-}
 
 const char* FieldsQuery =
     "SELECT RDB$RELATION_FIELDS.RDB$FIELD_NAME as FieldName, RDB$FIELD_TYPE as FieldType,\r"
@@ -155,7 +145,7 @@ TEST(Query, ValuesAsText)
     EXPECT_EQ(s.q.FieldNamed("DEPT_NO").TextValue(), "");
     EXPECT_EQ(s.q.FieldNamed("BUDGET").IntegerValue(), 0);
     s.q.setObjectName("Result");
-    EXPECT_EQ(errorOf<EDatabaseError>([&] { s.q.FieldNamed("nope"); }), "Result: A(z) 'nope' mező nem található");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { s.q.FieldNamed("nope"); }), "Result: A(z) 'nope' mező nem található");
     s.q.Close();
 }
 
@@ -170,13 +160,13 @@ TEST(Query, ParameterConversions)
     s.q.Close();
 
     s.q.ParamNamed("no").SetValue(QString("abc"));
-    EXPECT_EQ(errorOf<EDatabaseError>([&] { s.q.Open(); }), "Invalid variant type conversion");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { s.q.Open(); }), "Invalid variant type conversion");
     EXPECT_FALSE(s.q.Active());
     EXPECT_FALSE(s.tr.Active());
 
     s.q.ParamNamed("no").SetDataType(ftADT);
     s.q.ParamNamed("no").SetValue(QString("2"));
-    EXPECT_EQ(errorOf<EIBClientError>([&] { s.q.Open(); }), "Unsupported feature");
+    EXPECT_EQ(ErrorOf<EIBClientError>([&] { s.q.Open(); }), "Unsupported feature");
     EXPECT_FALSE(s.tr.Active());
 
     // A null parameter matches nothing.
@@ -303,7 +293,7 @@ TEST(Query, DuplicateColumnNames)
 {
     Session s(TestServer::employeeDialect3(), 3);
     s.q.SetSQL(QString("SELECT E.DEPT_NO, D.DEPT_NO FROM EMPLOYEE E JOIN DEPARTMENT D ON D.DEPT_NO = E.DEPT_NO"));
-    EXPECT_EQ(errorOf<EDatabaseError>([&] { s.q.Open(); }), "Már létezik DEPT_NO nevű komponens");
+    EXPECT_EQ(ErrorOf<EDatabaseError>([&] { s.q.Open(); }), "Már létezik DEPT_NO nevű komponens");
     EXPECT_FALSE(s.q.Active());
     EXPECT_FALSE(s.q.Prepared());
     EXPECT_FALSE(s.tr.Active());
@@ -336,7 +326,7 @@ TEST(Query, ParameterCountMustMatchTheServers)
     Session s(TestServer::employeeDialect3(), 3);
     s.q.SetSQL(QString("SELECT COUNT(*) FROM EMPLOYEE WHERE EMP_NO = ? AND DEPT_NO = :d"));
     s.q.ParamNamed("d").SetText("600");
-    EXPECT_EQ(errorOf<EIBClientError>([&] { s.q.Open(); }),
+    EXPECT_EQ(ErrorOf<EIBClientError>([&] { s.q.Open(); }),
               "Parameter count mismatch: 1 named in the statement, 2 described by the server");
     EXPECT_FALSE(s.q.Active());
     EXPECT_FALSE(s.q.Prepared());

@@ -5,29 +5,17 @@
 #include "dbaccess/IBDatabase.h"
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"
+#include "common/ErrorText.h"
 
 #include <QGuiApplication>
 #include <memory>
-
-namespace {
-template <class E, class F>
-QString errorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no error>");
-}
-}
 
 TEST(Session, ConnectDisconnectAndDialects)
 {
     TIBDatabase db;
     EXPECT_FALSE(db.Connected());
     EXPECT_EQ(db.DBSQLDialect(), 1);
-    EXPECT_EQ(errorOf<EIBClientError>([&] { db.SetConnected(true); }), "Database name is missing");
+    EXPECT_EQ(ErrorOf<EIBClientError>([&] { db.SetConnected(true); }), "Database name is missing");
 
     TestServer::configure(db, TestServer::employeeDialect3());
     db.SetSQLDialect(3);
@@ -36,7 +24,7 @@ TEST(Session, ConnectDisconnectAndDialects)
     EXPECT_TRUE(db.Connected());
     EXPECT_EQ(db.DBSQLDialect(), 3);
     EXPECT_EQ(db.SQLDialect(), 3);
-    EXPECT_EQ(errorOf<EIBClientError>([&] { db.SetDatabaseName("x"); }),
+    EXPECT_EQ(ErrorOf<EIBClientError>([&] { db.SetDatabaseName("x"); }),
               "Cannot perform operation -- DB is currently open");
     EXPECT_EQ(db.DatabaseName(), TestServer::connectionString(TestServer::employeeDialect3()));
     db.SetConnected(false);
@@ -49,8 +37,8 @@ TEST(Session, ConnectDisconnectAndDialects)
     db.SetConnected(true);
     EXPECT_EQ(db.DBSQLDialect(), 1);
     EXPECT_EQ(db.SQLDialect(), 1);
-    EXPECT_EQ(errorOf<EIBClientError>([&] { db.SetSQLDialect(3); }), "SQL Dialect Invalid");
-    EXPECT_EQ(errorOf<EIBClientError>([&] { db.SetSQLDialect(0); }), "SQL Dialect Invalid");
+    EXPECT_EQ(ErrorOf<EIBClientError>([&] { db.SetSQLDialect(3); }), "SQL Dialect Invalid");
+    EXPECT_EQ(ErrorOf<EIBClientError>([&] { db.SetSQLDialect(0); }), "SQL Dialect Invalid");
     db.SetConnected(false);
 }
 
@@ -105,18 +93,18 @@ TEST(Session, QueryChecksAndLifetimes)
     TIBTransaction tr;
     TIBQuery q;
     q.SetSQL(QString("SELECT 1 FROM RDB$DATABASE"));
-    EXPECT_EQ(errorOf<EIBClientError>([&] { q.Open(); }), "Database not assigned");
+    EXPECT_EQ(ErrorOf<EIBClientError>([&] { q.Open(); }), "Database not assigned");
     q.SetDatabase(db.get());
-    EXPECT_EQ(errorOf<EIBClientError>([&] { q.Open(); }), "Transaction not assigned");
+    EXPECT_EQ(ErrorOf<EIBClientError>([&] { q.Open(); }), "Transaction not assigned");
     q.SetTransaction(&tr);
     tr.SetDefaultDatabase(db.get());
 
     q.SetSQL(QString("  \r\n"));
-    EXPECT_EQ(errorOf<EIBClientError>([&] { q.Prepare(); }), "Empty SQL Statement");
+    EXPECT_EQ(ErrorOf<EIBClientError>([&] { q.Prepare(); }), "Empty SQL Statement");
     EXPECT_FALSE(tr.Active());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     q.SetSQL(QString("SELECT :A FROM RDB$DATABASE WHERE 'x"));
-    EXPECT_EQ(errorOf<EIBClientError>([&] { q.Open(); }), "SQL Parse Error:\r\n\r\nEOF in string detected");
+    EXPECT_EQ(ErrorOf<EIBClientError>([&] { q.Open(); }), "SQL Parse Error:\r\n\r\nEOF in string detected");
     EXPECT_FALSE(q.Active());
     EXPECT_FALSE(tr.Active());
 
@@ -126,8 +114,8 @@ TEST(Session, QueryChecksAndLifetimes)
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);   // the busy pointer is restored
     EXPECT_TRUE(db->Connected());
     EXPECT_TRUE(tr.Active());
-    EXPECT_EQ(errorOf<EIBClientError>([&] { q.Prepare(); }), "Dataset open");
-    EXPECT_EQ(errorOf<EIBClientError>([&] { q.Unprepare(); }), "Dataset open");
+    EXPECT_EQ(ErrorOf<EIBClientError>([&] { q.Prepare(); }), "Dataset open");
+    EXPECT_EQ(ErrorOf<EIBClientError>([&] { q.Unprepare(); }), "Dataset open");
     EXPECT_EQ(q.FieldNamed("one").IntegerValue(), 1);
 
     // Disconnecting commits the transaction and closes the query.
@@ -144,7 +132,7 @@ TEST(Session, QueryChecksAndLifetimes)
     EXPECT_EQ(tr.DefaultDatabase(), nullptr);
     EXPECT_FALSE(tr.Active());
     EXPECT_FALSE(q.Active());
-    EXPECT_EQ(errorOf<EIBClientError>([&] { q.Open(); }), "Database not assigned");
+    EXPECT_EQ(ErrorOf<EIBClientError>([&] { q.Open(); }), "Database not assigned");
 
     // A query destroyed before its transaction unregisters itself.
     TIBDatabase db2;

@@ -11,17 +11,9 @@
 #include "dbaccess/IBTransaction.h"
 #include "designer/Larkspan.h"
 #include "designer/view/TreeNodes.h"
+#include "common/ErrorText.h"
 
 namespace {
-QString ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const ELarkspanError& e) {
-        return e.Message();
-    }
-    return QString();
-}
 }
 
 TEST(DesignerComponent, ConstructionWiresTheMetadataQueries)

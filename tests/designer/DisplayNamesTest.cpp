@@ -12,6 +12,7 @@
 #include "dbaccess/IBTransaction.h"
 #include "designer/Larkspan.h"
 #include "designer/view/TreeNodes.h"
+#include "common/ErrorText.h"
 
 namespace {
 struct Designer {
@@ -56,15 +57,6 @@ void WriteFile(const QString& path, const QByteArray& text)
     f.write(text);
 }
 
-QString ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const ELarkspanError& e) {
-        return e.Message();
-    }
-    return QString();
-}
 }
 
 TEST(DisplayNames, NoneAndIBTableShowDatabaseNames)
