@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QHelpEvent>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QShortcut>
 #include <QToolTip>
 #include <QDesktopServices>
@@ -331,6 +332,13 @@ bool TMainForm::GenerateView()
     // The model (the system tables or the view cache) is read on a worker;
     // the tree and the list are filled here, on their thread. Meanwhile the
     // controls show nothing of the model that is being replaced.
+    // The live statement window reads the model: not while it is built.
+    if (FShowSQL)
+        FShowSQL->SetSuspended(true);
+    const auto resume = qScopeGuard([this] {
+        if (FShowSQL)
+            FShowSQL->SetSuspended(false);
+    });
     Larkspan1->ClearView();
     TreeView1->clear();
     WorkOptions options;

@@ -50,8 +50,17 @@ void TFShowSQL::ScheduleRefresh()
         FPending->start();
 }
 
+void TFShowSQL::SetSuspended(bool value)
+{
+    FSuspended = value;
+    if (!value)
+        ScheduleRefresh();
+}
+
 void TFShowSQL::Refresh()
 {
+    if (FSuspended)
+        return;
     FPending->stop();
     QString text;
     try {

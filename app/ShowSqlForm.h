@@ -22,9 +22,13 @@ public:
     void Refresh();
     // Takes a change of the design, to refresh once the change is complete.
     void ScheduleRefresh();
+    // While the designer's model is rebuilt on another thread, the window
+    // does not read it; resumed, it refreshes.
+    void SetSuspended(bool value);
 
 private:
     TLarkspan* FDesigner;
     TIBQuery* FScratch;       // receives the statement and its values
     QTimer* FPending;
+    bool FSuspended = false;
 };

@@ -146,6 +146,26 @@ TEST_F(DemoFeaturesTest, LiveStatementFollowsTicksAndConditions)
     EXPECT_TRUE(messages.errors.isEmpty()) << messages.errors.join('\n').toStdString();
 }
 
+TEST_F(DemoFeaturesTest, LiveStatementFollowsARebuiltTree)
+{
+    Connect();
+    form->ShowSQL();
+    TFShowSQL* window = form->ShowSqlForm();
+    SelectTable("Employees");
+    Tick("Last name");
+    QApplication::processEvents();
+    EXPECT_TRUE(window->MSQL->toPlainText().contains("LAST_NAME")) << window->MSQL->toPlainText().toStdString();
+
+    // The tree is built anew off this thread; the window waits for it and
+    // then shows the new, empty design.
+    form->RebuildAround("DEPARTMENT");
+    QApplication::processEvents();
+    ASSERT_GT(form->TreeView1->topLevelItemCount(), 0);
+    EXPECT_EQ(form->Larkspan1->TableName(), "DEPARTMENT");
+    EXPECT_TRUE(window->MSQL->toPlainText().contains("empty")) << window->MSQL->toPlainText().toStdString();
+    EXPECT_TRUE(messages.errors.isEmpty()) << messages.errors.join('\n').toStdString();
+}
+
 TEST_F(DemoFeaturesTest, SortedGridCopyStatusAndHeaderTips)
 {
     Connect();
