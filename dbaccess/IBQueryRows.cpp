@@ -12,6 +12,20 @@
 
 #include <cstring>
 
+namespace {
+// A BLOB's content as text, read through the query's transaction. Kept out
+// of line: the cell reader that calls it runs for every cell.
+Q_NEVER_INLINE void blobText(isc_db_handle* db, isc_tr_handle* tr, StoredValue value, const ColumnSlot& slot,
+                             const QString& charset, QString& out)
+{
+    ISC_QUAD id;
+    std::memcpy(&id, value.data, sizeof id);
+    const QByteArray content = ReadBlob(db, tr, id);
+    // A text BLOB's character set is described in its scale.
+    DecodeText(content.constData(), int(content.size()), CodePage::ValueCharset(charset, slot.scale), out);
+}
+}
+
 // Fetches the next row of the cursor into the row buffer.
 bool TIBQuery::FetchOne()
 {
@@ -109,15 +123,9 @@ void TIBQuery::ColumnText(int row, int column, QString& out) const
     if (RowBuffer::IsNull(data, slot))
         return void(out = QString());
     const StoredValue value = d->rows.Value(data, slot);
-    if (slot.server->value == ValueClass::Blob) {
-        ISC_QUAD id;
-        std::memcpy(&id, value.data, sizeof id);
-        const QByteArray content = ReadBlob(static_cast<isc_db_handle*>(FDatabase->HandlePtr()),
-                                            static_cast<isc_tr_handle*>(FTransaction->HandlePtr()), id);
-        // A text BLOB's character set is described in its scale.
-        DecodeText(content.constData(), int(content.size()), CodePage::ValueCharset(d->charset, slot.scale), out);
-        return;
-    }
+    if (slot.server->value == ValueClass::Blob)
+        return blobText(static_cast<isc_db_handle*>(FDatabase->HandlePtr()),
+                        static_cast<isc_tr_handle*>(FTransaction->HandlePtr()), value, slot, d->charset, out);
     ValueText(value, slot, d->charset, d->format, out);
 }
 

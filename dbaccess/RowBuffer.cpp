@@ -21,6 +21,19 @@ int maxBytesPerChar(int charsetId)
     }
 }
 
+// A fixed-size value: the common sizes copied by moves of that size
+// rather than a call.
+inline void copyValue(char* to, const char* from, int size)
+{
+    switch (size) {
+    case 8: std::memcpy(to, from, 8); break;
+    case 4: std::memcpy(to, from, 4); break;
+    case 2: std::memcpy(to, from, 2); break;
+    case 1: *to = *from; break;
+    default: std::memcpy(to, from, size_t(size)); break;
+    }
+}
+
 bool isText(const ColumnSlot& s)
 {
     return s.server && (s.server->value == ValueClass::FixedText || s.server->value == ValueClass::VaryingText);
@@ -165,7 +178,8 @@ void RowBuffer::StoreFetched()
     const size_t start = FOpenSize;
     char* row = GrowOpenChunk(size_t(FFixedSize) + textBytes);
     FOpenOffsets.push_back(std::uint32_t(start));
-    std::memset(row, 0, size_t(FBitmapBytes));
+    for (int i = 0; i < FBitmapBytes; ++i)   // a byte or two: not worth a call
+        row[i] = 0;
     char* text = row + FFixedSize;
     for (const ColumnSlot& s : FSlots) {
         if (!s.server)
@@ -177,7 +191,7 @@ void RowBuffer::StoreFetched()
             if (null)
                 std::memset(row + s.storeOffset, 0, size_t(s.server->size));
             else
-                std::memcpy(row + s.storeOffset, fetch + s.fetchOffset, size_t(s.server->size));
+                copyValue(row + s.storeOffset, fetch + s.fetchOffset, s.server->size);
             continue;
         }
         int length = 0;

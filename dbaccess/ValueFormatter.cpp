@@ -56,35 +56,8 @@ inline char16_t* writeBackwards(char16_t* end, quint64 value)
     return end;
 }
 
-int digitCount(quint64 value)
-{
-    int n = 1;
-    for (; value >= 10; value /= 10)
-        ++n;
-    return n;
-}
-
-// Powers of ten that fit a quint64.
-constexpr quint64 Pow10[] = {1ull,
-                             10ull,
-                             100ull,
-                             1000ull,
-                             10000ull,
-                             100000ull,
-                             1000000ull,
-                             10000000ull,
-                             100000000ull,
-                             1000000000ull,
-                             10000000000ull,
-                             100000000000ull,
-                             1000000000000ull,
-                             10000000000000ull,
-                             100000000000000ull,
-                             1000000000000000ull,
-                             10000000000000000ull,
-                             100000000000000000ull,
-                             1000000000000000000ull,
-                             10000000000000000000ull};
+// Powers of ten of the decimals the number writer takes directly.
+constexpr quint64 Pow10[] = {1, 10, 100, 1000, 10000};
 
 // A part of a date or time of at least width digits, zeros in front: a
 // year up to 9999 or a part below 1000, all the fast path lets through.
@@ -106,6 +79,22 @@ inline char16_t* writePart(char16_t* out, unsigned value, int width)
     }
     *out = char16_t(u'0' + value);
     return out + 1;
+}
+
+// A part of a fixed width (2, 3 or 4 digits) over its room in a pattern.
+inline void writeFixedPart(char16_t* at, unsigned value, int width)
+{
+    switch (width) {
+    case 2: writePair(at, value); break;
+    case 3:
+        at[0] = char16_t(u'0' + value / 100);
+        writePair(at + 1, value % 100);
+        break;
+    default:
+        writePair(at, value / 100 % 100);
+        writePair(at + 2, value % 100);
+        break;
+    }
 }
 
 // The day count value as UserLocale splits it: whole days and rounded
@@ -168,21 +157,6 @@ void ValueFormatter::Assign(QString& out, const char16_t* text, qsizetype size)
 {
     Room(out, size);
     std::memcpy(static_cast<void*>(out.data()), text, size_t(size) * sizeof(char16_t));
-}
-
-char16_t* ValueFormatter::WriteDigits(char16_t* out, quint64 value)
-{
-    char16_t* const end = out + digitCount(value);
-    writeBackwards(end, value);
-    return end;
-}
-
-char16_t* ValueFormatter::WriteDigits(char16_t* out, quint64 value, int width)
-{
-    char16_t* const end = out + width;
-    for (char16_t* start = writeBackwards(end, value); start > out;)
-        *--start = u'0';
-    return end;
 }
 
 void ValueFormatter::Integer(qint64 value, QString& out)
@@ -299,7 +273,7 @@ void ValueFormatter::Compose(const Format& first, const Format* second, const un
         auto fill = [parts](char16_t* at, const Format& f) {
             std::copy(f.pattern.begin(), f.pattern.end(), at);
             for (const auto& [offset, t] : f.placed)
-                writePart(at + offset, parts[t.part], t.width);
+                writeFixedPart(at + offset, parts[t.part], t.width);
         };
         fill(text, first);
         if (second) {
@@ -406,16 +380,21 @@ void ValueFormatter::Float(double value, QString& out) const
                     fraction /= 10;
                     --places;
                 }
-                char16_t text[24];
-                char16_t* end = text;
-                if (value < 0)
-                    *end++ = u'-';
-                end = WriteDigits(end, whole);
+                // Written backwards from the end: the decimals, the
+                // separator, the whole part and the sign.
+                char16_t text[32];
+                char16_t* const end = text + 32;
+                char16_t* start = end;
                 if (places > 0) {
-                    *end++ = char16_t(sep);
-                    end = WriteDigits(end, fraction, places);
+                    start = writeBackwards(start, fraction);
+                    while (start > end - places)
+                        *--start = u'0';
+                    *--start = char16_t(sep);
                 }
-                Assign(out, text, end - text);
+                start = writeBackwards(start, whole);
+                if (value < 0)
+                    *--start = u'-';
+                Assign(out, start, end - start);
                 return;
             }
         }

@@ -33,10 +33,6 @@ public:
     static void Room(QString& out, qsizetype size);
     // Makes out the size characters at text, the same way.
     static void Assign(QString& out, const char16_t* text, qsizetype size);
-    // Writes the decimal digits of value at out; returns the end.
-    static char16_t* WriteDigits(char16_t* out, quint64 value);
-    // Writes value (below 10^width) as exactly width digits, zeros in front.
-    static char16_t* WriteDigits(char16_t* out, quint64 value, int width);
     // A whole number's text ("-" and its digits).
     static void Integer(qint64 value, QString& out);
 
