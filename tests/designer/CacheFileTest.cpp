@@ -14,45 +14,16 @@
 
 #include "common/FileBytes.h"
 #include "common/TestServer.h"
+#include "FileLayout.h"
 #include "core/ExceptionHandler.h"
 #include "dbaccess/IBDatabase.h"
 #include "designer/Larkspan.h"
 #include "designer/view/TreeNodes.h"
 #include "designer/view/WidgetTreeText.h"
 
+using namespace FileLayout;
+
 namespace {
-
-// ---- the file layout, assembled by hand ----
-void Int32(QByteArray& out, qint32 v)
-{
-    char raw[4];
-    qToLittleEndian(v, raw);
-    out.append(raw, 4);
-}
-
-void Double(QByteArray& out, double v)
-{
-    quint64 bits;
-    std::memcpy(&bits, &v, 8);
-    char raw[8];
-    qToLittleEndian(bits, raw);
-    out.append(raw, 8);
-}
-
-// A length byte and room for `room` characters.
-void Short(QByteArray& out, const QByteArray& chars, int room)
-{
-    out.append(char(chars.size()));
-    out.append(chars);
-    out.append(QByteArray(room - chars.size(), '\0'));
-}
-
-QByteArray Header()
-{
-    QByteArray out("LKS\xFF", 4);
-    Double(out, double(QDate(1899, 12, 30).daysTo(QDate::currentDate())));
-    return out;
-}
 
 // A designer without a database, with a small view put together by hand.
 struct HandMadeView {

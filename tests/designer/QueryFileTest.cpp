@@ -10,72 +10,14 @@
 
 #include "common/FileBytes.h"
 #include "DesignerTestFixture.h"
+#include "FileLayout.h"
+#include "HandBuiltModel.h"
 #include "core/ExceptionHandler.h"
 
+using namespace FileLayout;
+using HandBuilt::ClearDesign;
+
 namespace {
-
-constexpr int RecordSize = 527;
-
-void Int32(QByteArray& out, qint32 v)
-{
-    char raw[4];
-    qToLittleEndian(v, raw);
-    out.append(raw, 4);
-}
-
-QByteArray Header(qint32 recordCount)
-{
-    QByteArray out("LKS\xFF", 4);
-    const double today = double(QDate(1899, 12, 30).daysTo(QDate::currentDate()));
-    quint64 bits;
-    std::memcpy(&bits, &today, 8);
-    char raw[8];
-    qToLittleEndian(bits, raw);
-    out.append(raw, 8);
-    Int32(out, recordCount);
-    return out;
-}
-
-QByteArray NameField(const QByteArray& ansi)
-{
-    QByteArray out(1, char(ansi.size()));
-    out += ansi;
-    return out + QByteArray(255 - ansi.size(), '\0');
-}
-
-// One record: positions, the three bytes, and two value blocks.
-QByteArray Record(qint32 tablePos, qint32 fieldPos, quint8 selected = 0, quint8 mainBool = 0,
-                  quint8 between = 0, const QByteArray& low = {}, const QByteArray& high = {})
-{
-    QByteArray out;
-    Int32(out, tablePos);
-    Int32(out, fieldPos);
-    out.append(char(selected));
-    out.append(char(mainBool));
-    out.append(char(between));
-    out += low.leftJustified(258, '\0', true);
-    out += high.leftJustified(258, '\0', true);
-    return out;
-}
-
-// A value block holding a 32-bit integer (type 8) or a double (type 27).
-QByteArray IntBlock(quint8 op, qint32 v)
-{
-    QByteArray out;
-    out.append(char(op));
-    out.append('\x01');
-    Int32(out, v);
-    return out;
-}
-
-QByteArray Entry(quint8 flag, const QByteArray& name, const QList<QByteArray>& records)
-{
-    QByteArray out(1, char(flag));
-    out += NameField(name);
-    for (const QByteArray& r : records)
-        out += r;
-    return out;
-}
 
 // Records that name a table beyond the model: skipped by a load.
 QList<QByteArray> Filler(int count)
@@ -91,18 +33,6 @@ QList<QPair<int, QString>> List(TLarkspan& lk)
     QList<QPair<int, QString>> out;
     lk.EnumQueries([&](int index, const QString& name) { out.append({index, name}); });
     return out;
-}
-
-void ResetDesign(TLarkspan& lk)
-{
-    for (const auto& t : lk.Tables())
-        for (const auto& f : t->Fields) {
-            f->Selected = false;
-            f->MainBool = f->BoolBetweenFields = 0;
-            f->LowValue = TValueBlock();
-            f->HighValue = TValueBlock();
-            f->BuildCondition();
-        }
 }
 
 struct QueryFixture : DesignerTestFixture {
@@ -177,7 +107,7 @@ TEST(QueryFile, SaveWritesTheLayoutAndLoadRestoresIt)
 
     // Loading restores the design; the root is already the selected node,
     // and the list shows the restored states all the same.
-    ResetDesign(f.lk);
+    ClearDesign(f.lk);
     f.Select(root);
     ASSERT_EQ(f.tree.currentItem(), f.tree.topLevelItem(0));
     f.lk.LoadQuery(1);
@@ -192,7 +122,7 @@ TEST(QueryFile, SaveWritesTheLayoutAndLoadRestoresIt)
     EXPECT_EQ(f.Item("SALARY")->text(1), salaryText);
 
     // From another table, the load selects the root.
-    ResetDesign(f.lk);
+    ClearDesign(f.lk);
     f.Select(f.Table("JOB"));
     f.lk.LoadQuery(0);
     EXPECT_EQ(f.tree.currentItem(), f.tree.topLevelItem(0));
@@ -219,7 +149,7 @@ TEST(QueryFile, ReadsFilesPutTogetherByHand)
     WriteAll(f.path, file);
 
     EXPECT_EQ(List(f.lk), (QList<QPair<int, QString>>{{0, "A"}, {2, "B"}}));
-    ResetDesign(f.lk);
+    ClearDesign(f.lk);
     f.lk.LoadQuery(2);
     TLKField* third = root->Fields[2];
     EXPECT_TRUE(third->Selected);
@@ -233,7 +163,7 @@ TEST(QueryFile, ReadsFilesPutTogetherByHand)
     EXPECT_FALSE(root->Fields[1]->Selected);
 
     // The partial entry is not loaded; an index past it restores nothing.
-    ResetDesign(f.lk);
+    ClearDesign(f.lk);
     try {
         f.lk.LoadQuery(3);
         FAIL() << "no error";
@@ -253,7 +183,7 @@ TEST(QueryFile, ReadsFilesPutTogetherByHand)
     WriteAll(f.path, Header(total) + Entry(0, "neg", records({Record(0, 0, 1), Record(-1, 0, 1)})) +
                          Entry(0, "negfield", records({Record(0, 0, 1), Record(0, -5, 1)})) +
                          Entry(0, "negbeyond", records({Record(0, 0, 1), Record(7777, -5, 1)})));
-    ResetDesign(f.lk);
+    ClearDesign(f.lk);
     for (auto [index, message] : {std::pair{0, "List index out of bounds (-1)"},
                                   std::pair{1, "List index out of bounds (-5)"}}) {
         try {
@@ -416,7 +346,7 @@ TEST(QueryFile, LoadingRefusesOtherFieldCounts)
         for (int i = 0; i < count; ++i)
             records << Record(0, i % root->Fields.Count(), 1, 0, 0, IntBlock(0, 5));
         WriteAll(f.path, Header(count) + Entry(0, "other view", records));
-        ResetDesign(f.lk);
+        ClearDesign(f.lk);
         try {
             f.lk.LoadQuery(0);
             ADD_FAILURE() << "no error for " << count << " fields";
