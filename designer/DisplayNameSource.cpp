@@ -1,6 +1,6 @@
 // Display names of tables and fields, from an ini file, the registry
 // stand-in or the fields' descriptions.
-#include "designer/Larkspan.h"
+#include "designer/DisplayNameSource.h"
 
 #include "designer/IniFile.h"
 #include "designer/RegistryStandIn.h"
@@ -23,22 +23,29 @@ QString KeyPath(QString base, const QString& sub = QString())
 }
 }
 
-void TLarkspan::SetDisplayNameSource(const QString& value)
+void TDisplayNameSource::SetSource(const QString& value)
 {
-    if (value != FDisplayNameSource)
-        FDisplayNameSource = value;
+    if (value != FSource)
+        FSource = value;
 }
 
-void TLarkspan::SetDisplayNameSourceType(TDisplayNameSourceType value)
+void TDisplayNameSource::SetType(TDisplayNameSourceType value)
 {
-    if (value == FDisplayNameSourceType)
+    if (value == FType)
         return;
-    CloseDisplaySource();
-    FDisplayNameSourceType = value;
-    OpenDisplaySource();
+    Close();
+    FType = value;
+    Open();
 }
 
-void TLarkspan::CloseDisplaySource()
+TDisplayNameSource::TDisplayNameSource() = default;
+
+TDisplayNameSource::~TDisplayNameSource()
+{
+    Close();
+}
+
+void TDisplayNameSource::Close()
 {
     if (FRegistrySource)
         FRegistrySource->CloseKey();
@@ -47,21 +54,21 @@ void TLarkspan::CloseDisplaySource()
     FIniSource.reset();
 }
 
-void TLarkspan::OpenDisplaySource()
+void TDisplayNameSource::Open()
 {
-    if (FDisplayNameSourceType == dnsIniFile) {
-        FIniSource = std::make_unique<TIniFile>(FDisplayNameSource);
-    } else if (FDisplayNameSourceType == dnsRegistry) {
+    if (FType == dnsIniFile) {
+        FIniSource = std::make_unique<TIniFile>(FSource);
+    } else if (FType == dnsRegistry) {
         FRegistrySource = std::make_unique<TRegistry>();
         // A missing key is no error: lookups then start below the root.
-        FRegistrySourceOpen = FRegistrySource->OpenKey(KeyPath(FDisplayNameSource), false);
+        FRegistrySourceOpen = FRegistrySource->OpenKey(KeyPath(FSource), false);
     }
 }
 
-QString TLarkspan::ReadRegistryName(const QString& tableName, const QString& valueName, bool* display)
+QString TDisplayNameSource::ReadRegistryName(const QString& tableName, const QString& valueName, bool* display)
 {
     TRegistry& reg = *FRegistrySource;
-    const QString base = FRegistrySourceOpen ? FDisplayNameSource : QString();
+    const QString base = FRegistrySourceOpen ? FSource : QString();
     // The table's key below the source key; else the source key itself.
     bool haveKey = reg.OpenKey(KeyPath(base, tableName), false);
     if (!haveKey && FRegistrySourceOpen)
@@ -69,14 +76,14 @@ QString TLarkspan::ReadRegistryName(const QString& tableName, const QString& val
 
     // Whatever happens, the source key is the current key afterwards.
     struct RestoreSourceKey {
-        TLarkspan* self;
+        TDisplayNameSource* self;
         TRegistry& reg;
         ~RestoreSourceKey()
         {
             reg.CloseKey();
             try {
                 if (self->FRegistrySourceOpen)
-                    reg.OpenKey(KeyPath(self->FDisplayNameSource), false);
+                    reg.OpenKey(KeyPath(self->FSource), false);
             } catch (...) {
                 // Left at the root; the next lookup reports what is wrong.
             }
@@ -94,10 +101,10 @@ QString TLarkspan::ReadRegistryName(const QString& tableName, const QString& val
     return name;
 }
 
-QString TLarkspan::TableDisplayName(const QString& tableName)
+QString TDisplayNameSource::TableDisplayName(const QString& tableName)
 {
     QString result;
-    switch (FDisplayNameSourceType) {
+    switch (FType) {
     case dnsIniFile:
         result = FIniSource ? FIniSource->ReadString(tableName, QStringLiteral("DisplayName"), tableName) : tableName;
         break;
@@ -114,11 +121,11 @@ QString TLarkspan::TableDisplayName(const QString& tableName)
     return result.isEmpty() ? tableName : result;
 }
 
-QString TLarkspan::FieldDisplayInfo(const QString& tableName, const QString& fieldName, bool& visible)
+QString TDisplayNameSource::FieldDisplayInfo(const QString& tableName, const QString& fieldName, bool& visible)
 {
     visible = true;
     QString result;
-    switch (FDisplayNameSourceType) {
+    switch (FType) {
     case dnsIniFile:
         if (FIniSource) {
             result = FIniSource->ReadString(tableName, fieldName, fieldName);
@@ -139,7 +146,7 @@ QString TLarkspan::FieldDisplayInfo(const QString& tableName, const QString& fie
     return result.isEmpty() ? fieldName : result;
 }
 
-QString TLarkspan::FieldDisplayNameOf(const QString& tableName, const QString& fieldName)
+QString TDisplayNameSource::FieldDisplayNameOf(const QString& tableName, const QString& fieldName)
 {
     bool visible = true;
     return FieldDisplayInfo(tableName, fieldName, visible);

@@ -2,8 +2,6 @@
 
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"
-#include "designer/IniFile.h"
-#include "designer/RegistryStandIn.h"
 
 namespace LarkspanSQL {
 // The metadata statements keep their lines apart with a single CR.
@@ -132,8 +130,6 @@ TLarkspan::~TLarkspan()
     delete FTransaction;
     FTransaction = nullptr;
     FTables.Clear();
-    FIniSource.reset();
-    FRegistrySource.reset();
 }
 
 void TLarkspan::SetTableName(const QString& value)

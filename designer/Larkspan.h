@@ -11,6 +11,7 @@
 
 #include "dbaccess/IBDatabase.h"
 #include "designer/DesignerViews.h"
+#include "designer/DisplayNameSource.h"
 #include "designer/LarkspanTypes.h"
 #include "designer/ViewTree.h"
 
@@ -19,8 +20,6 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TIBQuery;
 class TIBTransaction;
-class TIniFile;
-class TRegistry;
 class TSchemaSnapshot;
 
 // The value-required event: the application supplies one field's condition.
@@ -60,10 +59,10 @@ public:
     void SetListView(QTreeWidget* value);
     TIBDatabase* IBDataBase() const { return FIBDataBase; }
     void SetIBDataBase(TIBDatabase* value);
-    const QString& DisplayNameSource() const { return FDisplayNameSource; }
-    void SetDisplayNameSource(const QString& value);
-    TDisplayNameSourceType DisplayNameSourceType() const { return FDisplayNameSourceType; }
-    void SetDisplayNameSourceType(TDisplayNameSourceType value);
+    const QString& DisplayNameSource() const { return FDisplayNames.Source(); }
+    void SetDisplayNameSource(const QString& value) { FDisplayNames.SetSource(value); }
+    TDisplayNameSourceType DisplayNameSourceType() const { return FDisplayNames.Type(); }
+    void SetDisplayNameSourceType(TDisplayNameSourceType value) { FDisplayNames.SetType(value); }
     bool AutoSetupListView() const { return FAutoSetupListView; }
     void SetAutoSetupListView(bool value) { FAutoSetupListView = value; }
     bool UsePermanentCache() const { return FUsePermanentCache; }
@@ -158,9 +157,16 @@ public:
     void WriteViewToCache();
 
     // ---- display names ----
-    QString TableDisplayName(const QString& tableName);
-    QString FieldDisplayInfo(const QString& tableName, const QString& fieldName, bool& visible);
-    QString FieldDisplayNameOf(const QString& tableName, const QString& fieldName);
+    QString TableDisplayName(const QString& tableName) { return FDisplayNames.TableDisplayName(tableName); }
+    QString FieldDisplayInfo(const QString& tableName, const QString& fieldName, bool& visible)
+    {
+        return FDisplayNames.FieldDisplayInfo(tableName, fieldName, visible);
+    }
+    QString FieldDisplayNameOf(const QString& tableName, const QString& fieldName)
+    {
+        return FDisplayNames.FieldDisplayNameOf(tableName, fieldName);
+    }
+    TDisplayNameSource& DisplayNames() { return FDisplayNames; }
 
     // The designer's metadata transaction and queries.
     TIBTransaction* MetadataTransaction() const { return FTransaction; }
@@ -188,16 +194,8 @@ private:
     bool TableExists(const QString& key);
     // The table's name as written into the FROM list.
     QString TableNameSql(const TLKTable* table) const;
-    void CloseDisplaySource();
-    void OpenDisplaySource();
-    // One registry lookup: the string value valueName of the table's key
-    // (empty when it does not exist); with display given, also the key's
-    // "Display" flag, which must exist.
-    QString ReadRegistryName(const QString& tableName, const QString& valueName, bool* display);
 
-    std::unique_ptr<TIniFile> FIniSource;          // DisplaySource while dnsIniFile
-    std::unique_ptr<TRegistry> FRegistrySource;    // DisplaySource while dnsRegistry
-    bool FRegistrySourceOpen = false;              // its source key exists
+    TDisplayNameSource FDisplayNames;
     QList<QPair<QString, TLKField*>> FParamList;
     QStringList FSelectList;
     QList<QPair<QString, TLKTable*>> FUsedTables;
@@ -218,8 +216,6 @@ private:
     TIBQuery* FDetailQuery = nullptr;
     TIBQuery* FIndexQuery = nullptr;
     TIBQuery* FFieldsQuery = nullptr;
-    TDisplayNameSourceType FDisplayNameSourceType = dnsNone;
-    QString FDisplayNameSource;
     bool FUsePermanentCache = false;
     QString FPermanentCacheDir;
     QString FSQLText;

@@ -183,7 +183,7 @@ void TLarkspan::LoadTableFields(TLKTable* table)
         const QString fieldName = SqlNames::TrimPadding(nameColumn.TextValue());
         QString displayName;
         bool visible = true;
-        if (FDisplayNameSourceType == dnsRDBDescription)
+        if (FDisplayNames.Type() == dnsRDBDescription)
             displayName = descriptionColumn.TextValue();
         else
             displayName = FieldDisplayInfo(table->TableName, fieldName, visible);

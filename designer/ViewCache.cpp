@@ -1,8 +1,4 @@
-// The permanent view cache: the tree's nodes and the table and field model
-// of a generated view, kept in one file per view so that a later generation
-// needs no system-table query.
-
-#include "designer/Larkspan.h"
+#include "designer/ViewCache.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -11,6 +7,7 @@
 
 #include "core/Errors.h"
 #include "designer/BinaryFile.h"
+#include "designer/QueryFile.h"
 #include "designer/TreeText.h"
 
 namespace {
@@ -39,41 +36,21 @@ qint32 ReadCount(QIODevice& stream)
 
 } // namespace
 
-QString TLarkspan::CacheFileName() const
+bool TViewCache::Exists() const
 {
-    return FTableName + QLatin1Char('@') + FDetailTableName + QStringLiteral(".lks");
-}
-
-bool TLarkspan::CacheExists() const
-{
-    if (!FUsePermanentCache)
-        return false;
-    const QFileInfo info(FPermanentCacheDir + CacheFileName());
+    const QFileInfo info(FPath);
     return info.exists() && !info.isDir();
 }
 
-void TLarkspan::ReadViewFromCache()
+void TViewCache::Read(TViewTree& tree, TLKTables& tables) const
 {
-    try {
-        ReadModelFromCache();
-    } catch (...) {
-        if (FViews)
-            FViews->ClearTree();
-        throw;
-    }
-    if (FViews)
-        FViews->ShowTree(true);
-}
-
-void TLarkspan::ReadModelFromCache()
-{
-    FTables.Clear();
-    FViewTree.Clear();
+    tables.Clear();
+    tree.Clear();
 
     try {
-        QFile file(FPermanentCacheDir + CacheFileName());
+        QFile file(FPath);
         BinaryFile::OpenForRead(file);
-        if (!CheckFileHeader(file))
+        if (!TQueryFile::CheckFileHeader(file))
             throw EInvalidFileFormat(LarkspanMessages::InvalidCacheFile());
 
         // The tree text. The writer always stores at least the root node, so
@@ -83,9 +60,9 @@ void TLarkspan::ReadModelFromCache()
             throw EInvalidFileFormat(LarkspanMessages::InvalidCacheFile());
         const QByteArray treeText =
             BinaryFile::ReadBytes(file, treeLength, QStringLiteral("the tree text is complete"));
-        TreeText::Load(FViewTree, treeText);
+        TreeText::Load(tree, treeText);
         // A text that holds no node (only line breaks, say) is as damaged.
-        if (FViewTree.IsEmpty())
+        if (tree.IsEmpty())
             throw EInvalidFileFormat(LarkspanMessages::InvalidCacheFile());
 
         // The table blocks. Every loop step consumes a whole record, so a
@@ -96,7 +73,7 @@ void TLarkspan::ReadModelFromCache()
         for (qint32 t = 0; t < tableCount; ++t) {
             TTableCacheRecord tableRecord;
             ReadRecord(file, tableRecord);
-            TLKTable* table = FTables.Add(TLKTable::FromCacheRecord(tableRecord));
+            TLKTable* table = tables.Add(TLKTable::FromCacheRecord(tableRecord));
             const qint32 fieldCount = ReadCount(file);
             for (qint32 f = 0; f < fieldCount; ++f) {
                 TFieldCacheRecord fieldRecord;
@@ -117,33 +94,27 @@ void TLarkspan::ReadModelFromCache()
         }
     } catch (...) {
         // Leave an empty view, not a half-built one.
-        FTables.Clear();
-        FViewTree.Clear();
+        tables.Clear();
+        tree.Clear();
         throw;
     }
 }
 
-void TLarkspan::WriteViewToCache()
+void TViewCache::Write(const TViewTree& tree, const TLKTables& tables) const
 {
-    if (FViewTree.IsEmpty() || FTables.Count() == 0)
-        throw ELarkspanError(
-            QStringLiteral("%1: Can not write view to cache without assigned TreeView or "
-                           "without generated view.")
-                .arg(QString::fromLatin1(metaObject()->className())));
-
     // The whole file is put together in memory first ...
     QByteArray content;
     {
         QBuffer header;
         header.open(QIODevice::WriteOnly);
-        WriteFileHeader(header);
+        TQueryFile::WriteFileHeader(header);
         content = header.data();
     }
-    const QByteArray treeText = TreeText::Save(FViewTree);
+    const QByteArray treeText = TreeText::Save(tree);
     BinaryFile::AppendInt32(content, qint32(treeText.size()));
     content.append(treeText);
-    BinaryFile::AppendInt32(content, FTables.Count());
-    for (const auto& table : FTables) {
+    BinaryFile::AppendInt32(content, tables.Count());
+    for (const auto& table : tables) {
         TTableCacheRecord tableRecord;
         table->ToCacheRecord(tableRecord);
         content.append(reinterpret_cast<const char*>(&tableRecord), sizeof tableRecord);
@@ -159,5 +130,5 @@ void TLarkspan::WriteViewToCache()
     // the old cache only once it is complete: a failed write (a full disk, a
     // file size limit) keeps the previous cache as it was, and the message
     // gives the system's reason.
-    BinaryFile::Replace(FPermanentCacheDir + CacheFileName(), content);
+    BinaryFile::Replace(FPath, content);
 }
