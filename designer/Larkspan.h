@@ -13,6 +13,7 @@
 #include "designer/DesignerViews.h"
 #include "designer/DisplayNameSource.h"
 #include "designer/LarkspanTypes.h"
+#include "designer/SchemaReader.h"
 #include "designer/ViewTree.h"
 
 class QIODevice;
@@ -169,11 +170,12 @@ public:
     TDisplayNameSource& DisplayNames() { return FDisplayNames; }
 
     // The designer's metadata transaction and queries.
-    TIBTransaction* MetadataTransaction() const { return FTransaction; }
-    TIBQuery* ReferenceQuery() const { return FReferenceQuery; }
-    TIBQuery* DetailQuery() const { return FDetailQuery; }
-    TIBQuery* IndexQuery() const { return FIndexQuery; }
-    TIBQuery* FieldsQuery() const { return FFieldsQuery; }
+    TSchemaReader& SchemaReader() { return FSchema; }
+    TIBTransaction* MetadataTransaction() const { return FSchema.Transaction(); }
+    TIBQuery* ReferenceQuery() const { return FSchema.ReferenceQuery(); }
+    TIBQuery* DetailQuery() const { return FSchema.DetailQuery(); }
+    TIBQuery* IndexQuery() const { return FSchema.IndexQuery(); }
+    TIBQuery* FieldsQuery() const { return FSchema.FieldsQuery(); }
 
 private:
     friend class TSchemaSnapshot;   // builds the tree from the schema read at once
@@ -191,7 +193,6 @@ private:
     // The name to look a table up by in the system tables.
     QString MetadataKey(const TLKTable* table) const;
     void ResolveUserNamedTables();
-    bool TableExists(const QString& key);
     // The table's name as written into the FROM list.
     QString TableNameSql(const TLKTable* table) const;
 
@@ -211,11 +212,7 @@ private:
     bool FViewGenerated = false;
     bool FDesigning = false;
     QPointer<TIBDatabase> FIBDataBase;
-    TIBTransaction* FTransaction = nullptr;   // owned through QObject parenting
-    TIBQuery* FReferenceQuery = nullptr;
-    TIBQuery* FDetailQuery = nullptr;
-    TIBQuery* FIndexQuery = nullptr;
-    TIBQuery* FFieldsQuery = nullptr;
+    TSchemaReader FSchema;
     bool FUsePermanentCache = false;
     QString FPermanentCacheDir;
     QString FSQLText;
@@ -227,11 +224,3 @@ private:
     bool FReadSchemaAtOnce = false;
     TSchemaSnapshot* FSnapshot = nullptr;   // the schema read at once, while a generation runs
 };
-
-// The fixed metadata statements (lines separated by a single CR).
-namespace LarkspanSQL {
-QString FieldsQueryText();
-QString IndexQueryText();
-QString DetailQueryText();
-QString ReferenceQueryFormat();   // one "%s" for the quoted path list
-}

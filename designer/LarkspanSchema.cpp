@@ -11,47 +11,6 @@
 #include <QSet>
 #include <vector>
 
-namespace {
-// Closes a metadata query that an error left open, so that the designer's
-// transaction ends with it instead of staying active.
-class CloseOnError {
-public:
-    explicit CloseOnError(TIBQuery* query) : FQuery(query) {}
-    ~CloseOnError()
-    {
-        if (FDismissed || !FQuery->Active())
-            return;
-        try {
-            FQuery->Close();
-        } catch (...) {
-            // The error that is already on its way is the one to report.
-        }
-    }
-    void Dismiss() { FDismissed = true; }
-    CloseOnError(const CloseOnError&) = delete;
-    CloseOnError& operator=(const CloseOnError&) = delete;
-
-private:
-    TIBQuery* FQuery;
-    bool FDismissed = false;
-};
-
-void SetStringParam(TIBQuery* query, const QString& name, const QString& value)
-{
-    TParam& param = query->ParamNamed(name);
-    if (param.DataType() != ftString)
-        param.SetDataType(ftString);
-    param.SetParamType(ptInput);
-    param.SetValue(value);
-}
-
-QString ColumnText(TIBQuery* query, const char* column)
-{
-    return query->FieldNamed(QString::fromLatin1(column)).TextValue();
-}
-
-}
-
 void TLarkspan::GenerateView()
 {
     if (!FViews || !FViews->Complete())
@@ -79,7 +38,7 @@ void TLarkspan::GenerateModel()
     } else {
         // One transaction for every read of the generation; the links
         // read at once when the designer is asked to.
-        TMetadataReadScope metadata(FTransaction);
+        TMetadataReadScope metadata(FSchema.Transaction());
         TSchemaSnapshot snapshot(this, FReadSchemaAtOnce);
         // Nodes are only ever added as the last node of the tree so far
         // (depth first), so a node's index is the count of nodes before it.
@@ -97,17 +56,9 @@ void TLarkspan::GenerateModel()
             // Loading the fields first settles which table the typed
             // name stands for; the link query then asks for that one.
             LoadTableFields(detail);
-            {
-                SetStringParam(FDetailQuery, QStringLiteral("TableName"), MetadataKey(detail));
-                SetStringParam(FDetailQuery, QStringLiteral("MasterTable"), MetadataKey(rootTable));
-                CloseOnError guard(FDetailQuery);
-                FDetailQuery->Open();
-                if (!FDetailQuery->Eof()) {
-                    detail->OwnIndex = SqlNames::TrimPadding(ColumnText(FDetailQuery, "DETAIL_INDEX"));
-                    detail->ParentIndex = SqlNames::TrimPadding(ColumnText(FDetailQuery, "MASTER_INDEX"));
-                }
-                FDetailQuery->Close();
-                guard.Dismiss();
+            if (const auto link = FSchema.DetailLink(MetadataKey(detail), MetadataKey(rootTable))) {
+                detail->OwnIndex = SqlNames::TrimPadding(link->DetailIndex);
+                detail->ParentIndex = SqlNames::TrimPadding(link->MasterIndex);
             }
             AddReferencedTables(FDetailTableName, detail->TableNo, detailNode);
         }
@@ -156,46 +107,29 @@ void TLarkspan::LoadTableFields(TLKTable* table)
 {
     if (!table)
         return;
-    TMetadataReadScope metadata(FTransaction);
-    const bool userNamed = IsUserNamedTable(table);
-    SetStringParam(FFieldsQuery, QStringLiteral("TableName"), MetadataKey(table));
-    CloseOnError guard(FFieldsQuery);
-    FFieldsQuery->Prepare();
-    FFieldsQuery->Open();
-    if (userNamed && !FUserKeys.contains(table->TableName)) {
+    TMetadataReadScope metadata(FSchema.Transaction());
+    QList<TSchemaReader::FieldRow> rows = FSchema.Fields(MetadataKey(table));
+    if (IsUserNamedTable(table) && !FUserKeys.contains(table->TableName)) {
         // A typed name in mixed or lower case stands for its upper-case
         // form; when no such table exists, for the table of exactly that name.
-        if (FFieldsQuery->Eof() && SqlNames::UserNameKey(table->TableName) != table->TableName) {
-            FFieldsQuery->Close();
-            SetStringParam(FFieldsQuery, QStringLiteral("TableName"), table->TableName);
-            FFieldsQuery->Open();
-            if (!FFieldsQuery->Eof())
+        if (rows.isEmpty() && SqlNames::UserNameKey(table->TableName) != table->TableName) {
+            rows = FSchema.Fields(table->TableName);
+            if (!rows.isEmpty())
                 FUserKeys.insert(table->TableName, table->TableName);
         }
         if (!FUserKeys.contains(table->TableName))
             FUserKeys.insert(table->TableName, SqlNames::UserNameKey(table->TableName));
     }
-    TField& nameColumn = FFieldsQuery->FieldNamed(QStringLiteral("FieldName"));
-    TField& typeColumn = FFieldsQuery->FieldNamed(QStringLiteral("FieldType"));
-    TField& lengthColumn = FFieldsQuery->FieldNamed(QStringLiteral("CharLength"));
-    TField& descriptionColumn = FFieldsQuery->FieldNamed(QStringLiteral("Description"));
-    while (!FFieldsQuery->Eof()) {
-        const QString fieldName = SqlNames::TrimPadding(nameColumn.TextValue());
+    for (const TSchemaReader::FieldRow& row : rows) {
         QString displayName;
         bool visible = true;
         if (FDisplayNames.Type() == dnsRDBDescription)
-            displayName = descriptionColumn.TextValue();
+            displayName = row.Description;
         else
-            displayName = FieldDisplayInfo(table->TableName, fieldName, visible);
-        table->Fields.Add(std::make_unique<TLKField>(
-            fieldName, displayName, typeColumn.IntegerValue(),
-            lengthColumn.IsNull() ? 0 : lengthColumn.IntegerValue(), visible, false, table->NodeIndex,
-            table->Fields.Count()));
-        FFieldsQuery->Next();
+            displayName = FieldDisplayInfo(table->TableName, row.FieldName, visible);
+        table->Fields.Add(std::make_unique<TLKField>(row.FieldName, displayName, row.FieldType, row.CharLength,
+                                                     visible, false, table->NodeIndex, table->Fields.Count()));
     }
-    FFieldsQuery->Close();
-    guard.Dismiss();
-    TMetadataReadScope::Release(FFieldsQuery);
 }
 
 void TLarkspan::GetIndexFields(const QString& indexName, QStringList& list)
@@ -207,21 +141,8 @@ void TLarkspan::GetIndexFields(const QString& indexName, QStringList& list)
     if (key.isEmpty())
         return;
     auto known = FIndexColumns.constFind(key);
-    if (known == FIndexColumns.constEnd()) {
-        QStringList columns;
-        FIndexQuery->Prepare();
-        SetStringParam(FIndexQuery, QStringLiteral("Index"), indexName);
-        CloseOnError guard(FIndexQuery);
-        FIndexQuery->Open();
-        while (!FIndexQuery->Eof()) {
-            columns.append(SqlNames::TrimPadding(ColumnText(FIndexQuery, "FIELD_NAME")));
-            FIndexQuery->Next();
-        }
-        FIndexQuery->Close();
-        guard.Dismiss();
-        TMetadataReadScope::Release(FIndexQuery);
-        known = FIndexColumns.insert(key, columns);
-    }
+    if (known == FIndexColumns.constEnd())
+        known = FIndexColumns.insert(key, FSchema.IndexColumns(indexName));
     list.append(known.value());
 }
 
@@ -251,35 +172,19 @@ void TLarkspan::AddReferencedTables(const QString& tableName, int tableNo, int n
 {
     if (FSnapshot)
         return FSnapshot->AddReferencedTables(tableName, tableNo, node);
-    QString sql = LarkspanSQL::ReferenceQueryFormat();
-    const int hole = sql.indexOf(QLatin1String("%s"));
     // The path list holds the names as the system tables spell them, each a
     // string literal: a name is data here, never SQL text.
-    sql.replace(hole, 2, TablePathList(tableNo));
-    FReferenceQuery->SetSQL(sql);
     const TLKTable* self = tableNo >= 0 && tableNo < FTables.Count() ? FTables[tableNo] : nullptr;
-    SetStringParam(FReferenceQuery, QStringLiteral("TableName"),
-                   self ? MetadataKey(self) : SqlNames::UserNameKey(tableName));
+    const QList<TSchemaReader::Link> links =
+        FSchema.References(self ? MetadataKey(self) : SqlNames::UserNameKey(tableName), TablePathList(tableNo));
 
     const int first = FTables.Count();
     QStringList names;
-    {
-        CloseOnError guard(FReferenceQuery);
-        FReferenceQuery->Prepare();
-        FReferenceQuery->Open();
-        TField& detailTable = FReferenceQuery->FieldNamed(QStringLiteral("DETAIL_TABLE"));
-        TField& masterTable = FReferenceQuery->FieldNamed(QStringLiteral("MASTER_TABLE"));
-        TField& detailIndex = FReferenceQuery->FieldNamed(QStringLiteral("DETAIL_INDEX"));
-        TField& masterIndex = FReferenceQuery->FieldNamed(QStringLiteral("MASTER_INDEX"));
-        while (!FReferenceQuery->Eof()) {
-            const QString name = SqlNames::TrimPadding(masterTable.TextValue());
-            names.append(name);
-            FTables.Add(std::make_unique<TLKTable>(name, detailTable.TextValue(), masterIndex.TextValue(),
-                                                   detailIndex.TextValue(), FTables.Count(), tableNo, -1));
-            FReferenceQuery->Next();
-        }
-        FReferenceQuery->Close();
-        guard.Dismiss();
+    for (const TSchemaReader::Link& link : links) {
+        const QString name = SqlNames::TrimPadding(link.MasterTable);
+        names.append(name);
+        FTables.Add(std::make_unique<TLKTable>(name, link.DetailTable, link.MasterIndex, link.DetailIndex,
+                                               FTables.Count(), tableNo, -1));
     }
 
     for (int i = 0; i < names.count(); ++i) {
@@ -416,21 +321,10 @@ void TLarkspan::ResolveUserNamedTables()
         if (!IsUserNamedTable(table) || FUserKeys.contains(typed))
             continue;
         QString key = SqlNames::UserNameKey(typed);
-        if (key != typed && !TableExists(key) && TableExists(typed))
+        if (key != typed && !FSchema.TableExists(key) && FSchema.TableExists(typed))
             key = typed;
         FUserKeys.insert(typed, key);
     }
-}
-
-bool TLarkspan::TableExists(const QString& key)
-{
-    SetStringParam(FFieldsQuery, QStringLiteral("TableName"), key);
-    CloseOnError guard(FFieldsQuery);
-    FFieldsQuery->Open();
-    const bool exists = !FFieldsQuery->Eof();
-    FFieldsQuery->Close();
-    guard.Dismiss();
-    return exists;
 }
 
 QString TLarkspan::TableNameSql(const TLKTable* table) const
