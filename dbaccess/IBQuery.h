@@ -62,8 +62,10 @@ public:
     int Index() const { return FIndex; }
 
     // The current row's value: CHAR padding kept, numbers and dates by the
-    // user's locale, BLOBs read as text; null or no current row: "".
-    QString TextValue() const;
+    // user's locale, BLOBs read as text; null or no current row: "". The
+    // text lives in the field and is rewritten by its next TextValue: copy
+    // it to keep it.
+    const QString& TextValue() const;
     // Numeric value; null or no current row: 0.
     int IntegerValue() const;
     bool IsNull() const;

@@ -147,7 +147,7 @@ qint64 TIBQuery::ColumnInteger(int row, int column) const
     return ValueInteger(d->rows.Value(data, slot), slot, d->charset, d->format);
 }
 
-QString TField::TextValue() const
+const QString& TField::TextValue() const
 {
     FQuery->ColumnText(FQuery->RecNo(), FIndex, FText);
     return FText;
