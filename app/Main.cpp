@@ -22,7 +22,6 @@
 
 #include "app/BackgroundWork.h"
 #include "app/FormStyle.h"
-#include "app/QueryEntries.h"
 #include "app/ResultJobs.h"
 #include "app/ShowSqlForm.h"
 #include "app/Messages.h"
@@ -515,7 +514,7 @@ void TMainForm::BtnSaveClick()
         if (answer == AppMessages::Answer::Cancel)
             return;
         if (answer == AppMessages::Answer::Yes)
-            QueryEntries::Replace(*Larkspan1, existing, name);
+            Larkspan1->ReplaceQuery(existing, name);
         else
             Larkspan1->SaveQuery(name);
     } else {
@@ -577,7 +576,7 @@ void TMainForm::DeleteListedQuery(QWidget* dialog, QListWidgetItem* item)
         AppMessages::Answer::Yes)
         return;
     // The entry becomes a free entry; the indexes of the others stay.
-    QueryEntries::Delete(*Larkspan1, item->data(Qt::UserRole).toInt());
+    Larkspan1->DeleteQuery(item->data(Qt::UserRole).toInt());
     delete item;
     if (select->ListBox1->count() == 0)
         select->reject();

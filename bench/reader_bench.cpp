@@ -12,6 +12,7 @@
 #include "dbaccess/IBQuery.h"
 #include "dbaccess/IBTransaction.h"
 #include "support/BenchDatabase.h"
+#include "support/RowTables.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -51,30 +52,6 @@ void check(ISC_STATUS* status, const char* call)
         fb_interpret(text, sizeof text, &p);
         throw std::runtime_error(std::string(call) + ": " + text);
     }
-}
-
-bool holdsWholeTable(const QString& path)
-{
-    TIBDatabase db;
-    TestServer::configure(db, path);
-    TIBTransaction tr;
-    tr.SetDefaultDatabase(&db);
-    TIBQuery q;
-    q.SetDatabase(&db);
-    q.SetTransaction(&tr);
-    q.SetSQL(QString("SELECT COUNT(*) FROM BENCH"));
-    q.Open();
-    return q.Fields(0).IntegerValue() == RowCount;
-}
-
-QString benchDatabase()
-{
-    return BenchDatabase::Ensure(
-        "reader_bench", holdsWholeTable,
-        {"CREATE TABLE BENCH (ID INTEGER NOT NULL, NAME VARCHAR(40) CHARACTER SET NONE, AMOUNT DOUBLE PRECISION, STAMP TIMESTAMP, CODE CHAR(5) CHARACTER SET NONE)",
-         "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 1000000) DO BEGIN "
-         "INSERT INTO BENCH VALUES (:I, 'Name number ' || :I, :I * 1.25 + 0.125, "
-         "DATEADD(:I SECOND TO TIMESTAMP '2000-01-01 00:00:00'), 'C' || MOD(:I, 1000)); I = I + 1; END END"});
 }
 
 // Every cell's text, row by row, the way a report or export reads.
@@ -213,7 +190,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     try {
-        const QString path = benchDatabase();
+        const QString path = RowTables::Million();
         if (argc >= 4 && std::strcmp(argv[1], "--memory") == 0)
             return memoryRun(path, argv[2], std::atoi(argv[3]));
 

@@ -143,6 +143,10 @@ public:
     // ---- saved queries ----
     void SaveQuery(const QString& name);
     void EnumQueries(const TEnumQueriesCallback& callback);
+    // Writes the current design under name over saved query index, in place.
+    void ReplaceQuery(int index, const QString& name);
+    // Frees saved query index; a later save reuses its room.
+    void DeleteQuery(int index);
     void LoadQuery(int index);
     QString QueryFileName() const;   // PermanentCacheDir + TableName@DetailTableName.qry
     static void WriteFileHeader(QIODevice& stream);

@@ -41,6 +41,18 @@ void TLarkspan::SaveQuery(const QString& name)
     TQueryFile(QueryFileName()).Save(name, FTables, total);
 }
 
+void TLarkspan::ReplaceQuery(int index, const QString& name)
+{
+    // The database is asked before the file is locked, as for a save.
+    const qint32 total = LoadAllFields();
+    TQueryFile(QueryFileName()).Replace(index, name, FTables, total);
+}
+
+void TLarkspan::DeleteQuery(int index)
+{
+    TQueryFile(QueryFileName()).Delete(index);
+}
+
 void TLarkspan::EnumQueries(const TEnumQueriesCallback& callback)
 {
     if (!callback)

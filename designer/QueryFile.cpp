@@ -3,6 +3,7 @@
 #include "designer/QueryFile.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QIODevice>
 #include <QList>
@@ -73,6 +74,56 @@ struct QueryRecord {
     qint32 FieldPos;
     const char* Data;   // the whole 527 bytes
 };
+
+// An entry without its free flag: the name field and one record per field.
+QByteArray EntryBody(const QString& name, const TLKTables& tables)
+{
+    QByteArray body = NameField(name);
+    for (int t = 0; t < tables.Count(); ++t) {
+        const TLKTable* table = tables[t];
+        for (int f = 0; f < table->Fields.Count(); ++f)
+            AppendRecord(body, t, f, *table->Fields[f]);
+    }
+    return body;
+}
+
+QString NotAQueryFile(const QString& fileName)
+{
+    return QCoreApplication::translate("Larkspan", "\"%1\" is not a query file.").arg(fileName);
+}
+
+// Opens an existing query file for writing and locks it as a save does; a
+// missing file is reported, not created.
+std::unique_ptr<TFileLock> OpenExistingLocked(QFile& file)
+{
+    return TFileLock::OpenLocked(file, TFileLock::Exclusive, [](QFile& f) {
+        if (!f.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+            throw EStreamError(QCoreApplication::translate("Larkspan", "Cannot open file \"%1\": %2")
+                                   .arg(f.fileName(), f.errorString()));
+    });
+}
+
+// The position of live entry index of the open, locked query file, and the
+// file's RecordCount.
+qint64 FindLiveEntry(QFile& file, int index, qint32& recordCount)
+{
+    BinaryFile::Seek(file, 0);
+    const QByteArray header = file.read(FileHeaderSize);
+    if (header.size() != FileHeaderSize || std::memcmp(header.constData(), Magic, sizeof Magic) != 0)
+        throw EInvalidFileFormat(NotAQueryFile(file.fileName()));
+    recordCount = BinaryFile::Int32At(header.constData() + 12);
+    if (recordCount < 0)
+        throw EInvalidFileFormat(NotAQueryFile(file.fileName()));
+    const qint64 entrySize = EntrySize(recordCount);
+    const qint64 position = FileHeaderSize + qint64(index) * entrySize;
+    char flag = 1;
+    if (index < 0 || position + entrySize > file.size() || !file.seek(position) || file.read(&flag, 1) != 1 ||
+        flag != 0)
+        throw ELarkspanError(QCoreApplication::translate("Larkspan", "The query file \"%1\" has no query number %2.")
+                                 .arg(file.fileName())
+                                 .arg(index));
+    return position;
+}
 
 QueryRecord RecordAt(const QByteArray& records, qint32 i)
 {
@@ -173,12 +224,7 @@ void TQueryFile::Save(const QString& name, const TLKTables& tables, qint32 total
                 .arg(recordCount)
                 .arg(total));
 
-    QByteArray body = NameField(name);
-    for (int t = 0; t < tables.Count(); ++t) {
-        const TLKTable* table = tables[t];
-        for (int f = 0; f < table->Fields.Count(); ++f)
-            AppendRecord(body, t, f, *table->Fields[f]);
-    }
+    const QByteArray body = EntryBody(name, tables);
 
     // The bytes the new entry will cover, put back when a write fails (a
     // full disk, a file size limit), so that the file stays as it was.
@@ -223,6 +269,33 @@ void TQueryFile::Save(const QString& name, const TLKTables& tables, qint32 total
         }
         throw;
     }
+}
+
+void TQueryFile::Replace(int index, const QString& name, const TLKTables& tables, qint32 total) const
+{
+    const QByteArray body = EntryBody(name, tables);
+    QFile file(FPath);
+    const auto lock = OpenExistingLocked(file);
+    qint32 recordCount = 0;
+    const qint64 position = FindLiveEntry(file, index, recordCount);
+    if (recordCount != total)
+        throw ELarkspanError(
+            QStringLiteral("Cannot save the query into \"%1\": its queries hold %2 fields, "
+                           "the current view has %3 fields.")
+                .arg(file.fileName())
+                .arg(recordCount)
+                .arg(total));
+    // The entry stays live; only its name and records change.
+    BinaryFile::WriteAt(file, position + 1, body);
+}
+
+void TQueryFile::Delete(int index) const
+{
+    QFile file(FPath);
+    const auto lock = OpenExistingLocked(file);
+    qint32 recordCount = 0;
+    const qint64 position = FindLiveEntry(file, index, recordCount);
+    BinaryFile::WriteAt(file, position, QByteArray(1, '\1'));
 }
 
 QList<QPair<int, QString>> TQueryFile::Entries() const

@@ -37,6 +37,13 @@ public:
     // tables' field count, which must equal the file's RecordCount. A write
     // that fails leaves the file as it was.
     void Save(const QString& name, const TLKTables& tables, qint32 total) const;
+    // Writes the design of tables under name over live entry index, in
+    // place: the entry keeps its position, the others stay as they are.
+    void Replace(int index, const QString& name, const TLKTables& tables, qint32 total) const;
+    // Marks live entry index free; a later save reuses its room.
+    // Both raise an error naming the file when it is missing, is not a query
+    // file, or has no live entry index; neither creates a file.
+    void Delete(int index) const;
     // The live entries: index and name. A file whose header is damaged has none.
     QList<QPair<int, QString>> Entries() const;
     // The records of entry index; false when there is no such entry.

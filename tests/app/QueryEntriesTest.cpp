@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include "AppTestSupport.h"
-#include "app/QueryEntries.h"
 #include "common/FileBytes.h"
 #include "core/Errors.h"
 
@@ -108,8 +107,8 @@ TEST_F(QueryEntriesTest, ReplaceAndDeleteWaitForAnotherProgramsLock)
     for (bool shared : {false, true}) {
         // Neither a writer nor a reader of the file lets them in.
         LockHolder holder(path, shared);
-        ExpectBusy([&] { QueryEntries::Replace(designer, 0, "replaced"); }, "replacing");
-        ExpectBusy([&] { QueryEntries::Delete(designer, 1); }, "deleting");
+        ExpectBusy([&] { designer.ReplaceQuery(0, "replaced"); }, "replacing");
+        ExpectBusy([&] { designer.DeleteQuery(1); }, "deleting");
     }
     EXPECT_EQ(ReadAll(path), before);
 
@@ -117,12 +116,12 @@ TEST_F(QueryEntriesTest, ReplaceAndDeleteWaitForAnotherProgramsLock)
     {
         LockHolder holder(path, false);
         holder.ReleaseAfter(500);
-        QueryEntries::Replace(designer, 0, "replaced");
+        designer.ReplaceQuery(0, "replaced");
     }
     {
         LockHolder holder(path, true);
         holder.ReleaseAfter(500);
-        QueryEntries::Delete(designer, 1);
+        designer.DeleteQuery(1);
     }
     EXPECT_EQ(Listed(), QStringList{"replaced"});
     EXPECT_EQ(ReadAll(path).size(), before.size());
@@ -136,9 +135,9 @@ TEST_F(QueryEntriesTest, MissingQueryFileIsReportedNotCreated)
     for (int replace = 0; replace < 2; ++replace) {
         try {
             if (replace)
-                QueryEntries::Replace(designer, 0, "replaced");
+                designer.ReplaceQuery(0, "replaced");
             else
-                QueryEntries::Delete(designer, 0);
+                designer.DeleteQuery(0);
             ADD_FAILURE() << "went through without a file";
         } catch (const EStreamError& e) {
             EXPECT_TRUE(e.Message().startsWith(missing)) << e.Message().toStdString();
