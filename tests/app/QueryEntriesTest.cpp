@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "AppTestSupport.h"
+#include "common/FileBusy.h"
 #include "common/FileBytes.h"
 #include "core/Errors.h"
 
@@ -82,20 +83,7 @@ protected:
     }
 
     // action must wait for the lock, then fail with the busy message.
-    void ExpectBusy(const std::function<void()>& action, const char* what)
-    {
-        const QString busy = "The file \"" + path + "\" is busy: another program is using it. Try again in a moment.";
-        QElapsedTimer waited;
-        waited.start();
-        try {
-            action();
-            ADD_FAILURE() << what << " went through";
-        } catch (const EStreamError& e) {
-            EXPECT_EQ(e.Message(), busy) << what;
-        }
-        EXPECT_GE(waited.elapsed(), 1500) << what;
-        EXPECT_LT(waited.elapsed(), 6000) << what;
-    }
+    void ExpectBusy(const std::function<void()>& action, const char* what) { ExpectFileBusy(path, action, what); }
 
     QString path;
 };
